@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian 12: CMake, the host and
+# the i686 MinGW-w64 compilers, 32-bit Wine and GoogleTest's sources.
+# Idempotent: packages already present are not touched, and when everything is
+# there nothing is run at all. Works as root or through sudo.
+set -euo pipefail
+
+packages=(
+  cmake make g++ clang-format python3
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  googletest
+  wine wine32:i386
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "bootstrap: everything is installed"
+  exit 0
+fi
+
+echo "bootstrap: installing ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+as_root apt-get update -q
+as_root apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the Windows-free logic natively under
+# AddressSanitizer and UBSan, then the DLL's tests under Wine (unit tests of the
+# Win32 layer and end-to-end installations).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/bootstrap.sh
+
+status=0
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native || status=1
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+ctest --preset windows || status=1
+
+exit $status

@@ -1,0 +1,55 @@
+#include "common/bounded_text.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace zk {
+
+bool CopyText(char* dst, size_t capacity, const char* src) {
+    if (dst == nullptr || capacity == 0) {
+        return false;
+    }
+    size_t length = src == nullptr ? 0 : strlen(src);
+    if (src == nullptr || length >= capacity) {
+        dst[0] = '\0';
+        return false;
+    }
+    memcpy(dst, src, length + 1);
+    return true;
+}
+
+bool AppendText(char* dst, size_t capacity, const char* src) {
+    if (dst == nullptr || capacity == 0) {
+        return false;
+    }
+    size_t used = strnlen(dst, capacity);
+    size_t length = src == nullptr ? 0 : strlen(src);
+    if (src == nullptr || used >= capacity || length >= capacity - used) {
+        dst[0] = '\0';
+        return false;
+    }
+    memcpy(dst + used, src, length + 1);
+    return true;
+}
+
+bool FormatTextV(char* dst, size_t capacity, const char* format, va_list args) {
+    if (dst == nullptr || capacity == 0) {
+        return false;
+    }
+    int written = vsnprintf(dst, capacity, format, args);
+    if (written < 0 || static_cast<size_t>(written) >= capacity) {
+        dst[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool FormatText(char* dst, size_t capacity, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    bool ok = FormatTextV(dst, capacity, format, args);
+    va_end(args);
+    return ok;
+}
+
+}  // namespace zk

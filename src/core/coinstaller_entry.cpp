@@ -1,0 +1,172 @@
+#include "core/coinstaller_entry.h"
+
+#include <shellapi.h>
+
+#include "common/bounded_text.h"
+#include "common/win_handles.h"
+#include "core/dif_codes.h"
+#include "core/install_log.h"
+#include "core/system_message.h"
+#include "core/version_probes.h"
+
+namespace {
+
+const char kValueAddProgram[] = "xwvalueadd.exe";
+
+DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
+                              PSP_DEVINFO_DATA deviceInfoData) {
+    LogMessage(context, "DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\n");
+    // The driver stack's orphaned class filters are removed first.
+    // Then the zkcoinst.ini section of the selected driver runs.
+    // Then the preserve-and-restore pass over the protected shared files.
+    // Then the registered pre-install programs.
+
+    char directory[MAX_PATH];
+    if (!GetMediaSourceDirectory(deviceInfoSet, deviceInfoData, directory)) {
+        LogMessage(context, "ERROR: Failed to get Media Source Directory \n");
+    } else {
+        LogMessage(context, "MediaSourceDirectory - %s\n", directory);
+        // A path that does not fit is not launched cut: that would start
+        // whatever program the shortened path happens to name.
+        if (!zk::AppendText(directory, sizeof(directory), kValueAddProgram)) {
+            LogMessage(context, "ERROR: Value-add program path is too long; not launched.\n");
+        } else {
+            LogMessage(context, "Launching - %s\n", directory);
+            LaunchFile(context, directory, nullptr);
+        }
+    }
+
+    // The codec registration is the last step of both phases.
+    return kPostProcessingRequired;
+}
+
+DWORD PostProcessInstallDevice(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
+    LogMessage(context, "DIF Code: DIF_INSTALLDEVICE (Post-processing) ---------------------\n");
+    // The registered post-install programs run here unless a finish-install
+    // action is wanted; then the device's friendly name and vendor are put
+    // right, and the codec registered.
+    return NO_ERROR;
+}
+
+void NewDeviceWizardFinishInstall(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
+    LogMessage(context, "DIF Code: DIF_NEWDEVICEWIZARD_FINISHINSTALL -----------------------\n");
+    if (IsVistaOrLater()) {
+        // The finish-install action is requested here when the web-update
+        // decision wants one.
+    } else {
+        context->finishInstallPending = 1;
+    }
+}
+
+void FinishInstallAction(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
+    LogMessage(context, "DIF Code: DIF_FINISHINSTALL_ACTION --------------------------------\n");
+    if (IsVistaOrLater()) {
+        // The registered post-install programs, then the web-update program.
+    }
+}
+
+void DestroyPrivateData(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
+    LogMessage(context, "DIF Code: DIF_DESTROYPRIVATEDATA ----------------------------------\n");
+    // Before Vista, the web-update program starts here when the finish-install
+    // code came for this set.
+    ReleaseDeviceContext(context);
+}
+
+}  // namespace
+
+extern "C" DWORD CALLBACK ZkCoInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet,
+                                         PSP_DEVINFO_DATA deviceInfoData,
+                                         PCOINSTALLER_CONTEXT_DATA coContext) {
+    DeviceContext* context = GetDeviceContext(deviceInfoSet);
+    if (context == nullptr) {
+        return kNoContext;
+    }
+    switch (installFunction) {
+        case DIF_INSTALLDEVICE:
+            if (coContext != nullptr && coContext->PostProcessing) {
+                return PostProcessInstallDevice(context, deviceInfoSet, deviceInfoData);
+            }
+            return PreProcessInstallDevice(context, deviceInfoSet, deviceInfoData);
+        case DIF_NEWDEVICEWIZARD_FINISHINSTALL:
+            NewDeviceWizardFinishInstall(context, deviceInfoSet, deviceInfoData);
+            return NO_ERROR;
+        case DIF_FINISHINSTALL_ACTION:
+            FinishInstallAction(context, deviceInfoSet, deviceInfoData);
+            return NO_ERROR;
+        case DIF_DESTROYPRIVATEDATA:
+            DestroyPrivateData(context, deviceInfoSet, deviceInfoData);
+            return NO_ERROR;
+        default:
+            LogMessage(context,
+                       "Unhandled DIF Code: %3d -------------------------------------------\n",
+                       static_cast<int>(installFunction));
+            return NO_ERROR;
+    }
+}
+
+bool GetMediaSourceDirectory(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
+                             char* directory) {
+    SP_DRVINFO_DATA_V2_A driverInfo;
+    driverInfo.cbSize = sizeof(driverInfo);
+    if (!SetupDiGetSelectedDriverA(deviceInfoSet, deviceInfoData,
+                                   reinterpret_cast<PSP_DRVINFO_DATA_A>(&driverInfo))) {
+        return false;
+    }
+    zk::UniqueGlobal block(GlobalAlloc(GMEM_FIXED, sizeof(SP_DRVINFO_DETAIL_DATA_A)));
+    if (!block) {
+        return false;
+    }
+    auto* detail = static_cast<PSP_DRVINFO_DETAIL_DATA_A>(static_cast<void*>(block.Get()));
+    detail->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
+    // The block has no room for the hardware ID list; its fixed part, with the
+    // INF's name, is filled all the same.
+    if (!SetupDiGetDriverInfoDetailA(deviceInfoSet, deviceInfoData,
+                                     reinterpret_cast<PSP_DRVINFO_DATA_A>(&driverInfo), detail,
+                                     sizeof(SP_DRVINFO_DETAIL_DATA_A), nullptr) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return false;
+    }
+    char* fileName = nullptr;
+    DWORD length = GetFullPathNameA(detail->InfFileName, MAX_PATH, directory, &fileName);
+    if (length == 0 || length >= MAX_PATH || fileName == nullptr) {
+        return false;
+    }
+    *fileName = '\0';
+    return true;
+}
+
+DWORD LaunchFile(DeviceContext* context, const char* path, const char* option) {
+    LogMessage(context, "Launching File %s with CommandLine Option - %s\n", path, option);
+    SHELLEXECUTEINFOA info;
+    memset(&info, 0, sizeof(info));
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpFile = path;
+    info.lpParameters = option;
+    info.nShow = SW_SHOWDEFAULT;
+    if (ShellExecuteExA(&info)) {
+        return 0;
+    }
+    DWORD error = GetLastError();
+    char text[MAX_PATH];
+    GetSystemMessageText(error, text, sizeof(text));
+    LogMessage(context, "WARNING: Unable to launch '%s'. 0x%08x - %s", path,
+               static_cast<unsigned>(error), text);
+    return HresultFromWin32(error);
+}
+
+void RequestFinishInstallAction(DeviceContext* context, HDEVINFO deviceInfoSet,
+                                PSP_DEVINFO_DATA deviceInfoData) {
+    SP_DEVINSTALL_PARAMS_A params;
+    params.cbSize = sizeof(params);
+    if (!SetupDiGetDeviceInstallParamsA(deviceInfoSet, deviceInfoData, &params)) {
+        LogMessage(context, "ERROR: Failed to get install params (0x%08x)\n",
+                   static_cast<unsigned>(GetLastError()));
+        return;
+    }
+    params.FlagsEx |= DI_FLAGSEX_FINISHINSTALL_ACTION;
+    if (!SetupDiSetDeviceInstallParamsA(deviceInfoSet, deviceInfoData, &params)) {
+        LogMessage(context, "ERROR: Failed to set install params (0x%08x)\n",
+                   static_cast<unsigned>(GetLastError()));
+    }
+}

@@ -1,0 +1,118 @@
+#include "core/device_context.h"
+
+#include <windows.h>
+
+#include "core/install_log.h"
+#include "core/tracked_alloc.h"
+
+namespace {
+
+struct ContextRegistry {
+    DeviceContext head;  // sentinel of the circular list, in creation order
+    uint32_t count;
+    HANDLE mutex;
+};
+
+ContextRegistry g_registry = {{nullptr, nullptr, nullptr, 0, nullptr}, 0, nullptr};
+
+bool WaitForRegistry() {
+    HANDLE mutex = g_registry.mutex;
+    if (mutex == nullptr) {
+        return false;
+    }
+    return WaitForMultipleObjectsEx(1, &mutex, FALSE, INFINITE, FALSE) == WAIT_OBJECT_0;
+}
+
+void Unlink(DeviceContext* context) {
+    context->prev->next = context->next;
+    context->next->prev = context->prev;
+    g_registry.count -= 1;
+}
+
+}  // namespace
+
+void StartContextRegistry() {
+    g_registry.mutex = CreateMutexA(nullptr, FALSE, nullptr);
+    g_registry.head.next = &g_registry.head;
+    g_registry.head.prev = &g_registry.head;
+    g_registry.count = 0;
+}
+
+void StopContextRegistry() {
+    if (WaitForRegistry()) {
+        while (g_registry.count != 0 && g_registry.head.next != &g_registry.head) {
+            DeviceContext* context = g_registry.head.next;
+            Unlink(context);
+            // The stream stays open: the runtime flushes and closes it at unload.
+            TrackedFree(context);
+        }
+        ReleaseMutex(g_registry.mutex);
+    }
+    if (g_registry.mutex != nullptr) {
+        CloseHandle(g_registry.mutex);
+        g_registry.mutex = nullptr;
+    }
+}
+
+DeviceContext* FindDeviceContext(const void* handle) {
+    if (!WaitForRegistry()) {
+        return nullptr;
+    }
+    DeviceContext* found = nullptr;
+    for (DeviceContext* c = g_registry.head.next; c != &g_registry.head; c = c->next) {
+        if (c->key == handle) {
+            found = c;
+            break;
+        }
+    }
+    ReleaseMutex(g_registry.mutex);
+    return found;
+}
+
+DeviceContext* GetDeviceContext(const void* handle) {
+    DeviceContext* context = FindDeviceContext(handle);
+    if (context != nullptr) {
+        return context;
+    }
+    if (!WaitForRegistry()) {
+        return nullptr;
+    }
+    context = static_cast<DeviceContext*>(TrackedAlloc(sizeof(DeviceContext)));
+    if (context == nullptr) {
+        ReleaseMutex(g_registry.mutex);
+        return nullptr;
+    }
+    context->next = nullptr;
+    context->prev = nullptr;
+    context->logStream = nullptr;
+    context->finishInstallPending = 0;
+    context->key = handle;
+    // A context whose log did not open stays: each log write tries again.
+    OpenInstallLog(&context->logStream);
+    context->next = &g_registry.head;
+    context->prev = g_registry.head.prev;
+    g_registry.head.prev->next = context;
+    g_registry.head.prev = context;
+    g_registry.count += 1;
+    ReleaseMutex(g_registry.mutex);
+    return context;
+}
+
+void ReleaseDeviceContext(DeviceContext* context) {
+    if (context == nullptr || !WaitForRegistry()) {
+        return;
+    }
+    Unlink(context);
+    CloseInstallLog(&context->logStream);
+    TrackedFree(context);
+    ReleaseMutex(g_registry.mutex);
+}
+
+uint32_t GetDeviceContextCount() {
+    if (!WaitForRegistry()) {
+        return 0;
+    }
+    uint32_t count = g_registry.count;
+    ReleaseMutex(g_registry.mutex);
+    return count;
+}

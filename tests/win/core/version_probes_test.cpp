@@ -1,0 +1,44 @@
+#include "core/version_probes.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+struct Expected {
+    const char* version;
+    bool vistaOrLater;
+    bool win2000OrLater;
+    bool win2000;
+    bool winXP;
+};
+
+// What each Windows version Wine can report makes of the four predicates. The
+// test program is built once per version; ZK_WINVER names the one it runs as.
+const Expected kTable[] = {
+    {"win2k", false, true, true, false},   {"winxp", false, true, false, true},
+    {"win2003", false, true, false, false}, {"vista", true, true, false, false},
+    {"win7", true, true, false, false},     {"win98", false, false, false, false},
+    {"nt40", false, false, false, false},
+};
+
+TEST(VersionProbes, AnswerForTheWindowsVersionThisProgramRunsAs) {
+    const char* version = getenv("ZK_WINVER");
+    ASSERT_NE(nullptr, version);
+    const Expected* expected = nullptr;
+    for (const Expected& row : kTable) {
+        if (std::string(row.version) == version) {
+            expected = &row;
+        }
+    }
+    ASSERT_NE(nullptr, expected) << version;
+    EXPECT_EQ(expected->vistaOrLater, IsVistaOrLater()) << version;
+    EXPECT_EQ(expected->win2000OrLater, IsWin2000OrLater()) << version;
+    EXPECT_EQ(expected->win2000, IsWin2000()) << version;
+    EXPECT_EQ(expected->winXP, IsWinXP()) << version;
+}
+
+}  // namespace

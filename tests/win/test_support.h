@@ -1,0 +1,49 @@
+// Helpers shared by the test programs that run under Wine.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace zktest {
+
+std::string SystemDirectory();
+std::string WindowsDirectory();
+std::string InstallLogPath();
+
+// A folder of the source tree (tests/...) as a Windows path, from ZK_TESTS_DIR.
+std::string TestsDirectory();
+
+// A fresh, empty scratch folder under the temp directory; removed by the owner.
+class ScratchDirectory {
+public:
+    explicit ScratchDirectory(const char* name);
+    ~ScratchDirectory();
+    const std::string& Path() const { return path_; }
+    std::string File(const char* name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+bool FileExists(const std::string& path);
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+void RemoveFile(const std::string& path);
+void RemoveTree(const std::string& path);
+
+// Deletes the install log now and again when it goes out of scope, so that a
+// test sees only its own runs and leaves nothing behind.
+class FreshInstallLog {
+public:
+    FreshInstallLog();
+    ~FreshInstallLog();
+    std::string Read() const;
+};
+
+// The log text with every time stamp replaced by "[T]".
+std::string WithoutTimestamps(const std::string& text);
+
+size_t CountOf(const std::string& text, const std::string& part);
+
+}  // namespace zktest
