@@ -8,8 +8,10 @@
 
 namespace {
 
-const GUID kImageClass = {0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
-const GUID kMediaClass = {0x4D36E96C, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID kImageClass = {
+    0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
+const GUID kMediaClass = {
+    0x4D36E96C, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
 const char kCoInstallersKey[] = "SYSTEM\\CurrentControlSet\\Control\\CoDeviceInstallers";
 
@@ -24,14 +26,15 @@ const DWORD kForcedInstallFailure = ERROR_GEN_FAILURE;
 double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(to.QuadPart - from.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
 }
 
 std::string GuidText(const GUID& guid) {
     char text[40];
-    snprintf(text, sizeof(text), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-             guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
-             guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    snprintf(text, sizeof(text), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1,
+             guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3],
+             guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
     return text;
 }
 
@@ -90,11 +93,11 @@ bool PrepareDevice(const InstallOptions& options, Device* device, std::string* e
     // Registering through the class installer lets Wine's device installer
     // call registered class co-installers too; the direct mode registers
     // without them.
-    BOOL registered = coInstaller == nullptr
-                          ? SetupDiCallClassInstaller(DIF_REGISTERDEVICE, device->set.Get(),
-                                                      &device->data)
-                          : SetupDiRegisterDeviceInfo(device->set.Get(), &device->data, 0,
-                                                      nullptr, nullptr, nullptr);
+    BOOL registered =
+        coInstaller == nullptr
+            ? SetupDiCallClassInstaller(DIF_REGISTERDEVICE, device->set.Get(), &device->data)
+            : SetupDiRegisterDeviceInfo(device->set.Get(), &device->data, 0, nullptr, nullptr,
+                                        nullptr);
     if (!registered) {
         *error = Win32Failure("registering the device");
         return false;
@@ -174,8 +177,7 @@ void CallCode(const InstallOptions& options, CoInstallerProc coInstaller, Device
 }
 
 DWORD SelectBestDriver(Device* device) {
-    return SetupDiSelectBestCompatDrv(device->set.Get(), &device->data) ? NO_ERROR
-                                                                        : GetLastError();
+    return SetupDiSelectBestCompatDrv(device->set.Get(), &device->data) ? NO_ERROR : GetLastError();
 }
 
 DWORD InstallDevice(Device* device) {
@@ -255,10 +257,10 @@ InstallReport InstallThroughSetupApi(const InstallOptions& options) {
     if (!PrepareDevice(options, &device, &report.error, nullptr)) {
         return report;
     }
-    const DI_FUNCTION codes[] = {DIF_SELECTBESTCOMPATDRV, DIF_ALLOW_INSTALL,
-                                 DIF_INSTALLDEVICEFILES,  DIF_REGISTER_COINSTALLERS,
-                                 DIF_INSTALLINTERFACES,   DIF_INSTALLDEVICE,
-                                 DIF_NEWDEVICEWIZARD_FINISHINSTALL};
+    const DI_FUNCTION codes[] = {
+        DIF_SELECTBESTCOMPATDRV,          DIF_ALLOW_INSTALL,     DIF_INSTALLDEVICEFILES,
+        DIF_REGISTER_COINSTALLERS,        DIF_INSTALLINTERFACES, DIF_INSTALLDEVICE,
+        DIF_NEWDEVICEWIZARD_FINISHINSTALL};
     for (int run = 0; run < options.installations; ++run) {
         for (DI_FUNCTION code : codes) {
             BOOL ok = SetupDiCallClassInstaller(code, device.set.Get(), &device.data);
@@ -268,8 +270,8 @@ InstallReport InstallThroughSetupApi(const InstallOptions& options) {
         }
         if (FinishInstallRequested(device)) {
             report.finishInstallRequested = true;
-            BOOL ok = SetupDiCallClassInstaller(DIF_FINISHINSTALL_ACTION, device.set.Get(),
-                                                &device.data);
+            BOOL ok =
+                SetupDiCallClassInstaller(DIF_FINISHINSTALL_ACTION, device.set.Get(), &device.data);
             report.calls.push_back(
                 CallRecord{DIF_FINISHINSTALL_ACTION, false, ok ? NO_ERROR : GetLastError(), 0.0});
             Print(options, report.calls.back());
@@ -287,8 +289,8 @@ bool RegisterClassCoInstaller(const std::string& setupClass, const std::string& 
         return false;
     }
     zk::UniqueRegKey key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCoInstallersKey, 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, key.Receive(), nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kCoInstallersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        key.Receive(), nullptr) != ERROR_SUCCESS) {
         return false;
     }
     std::string value = entry;

@@ -15,8 +15,7 @@ namespace {
 InstallOptions CameraInstallation() {
     InstallOptions options;
     options.infPath = zktest::TestsDirectory() + "\\..\\examples\\camera\\zkcamera.inf";
-    options.hardwareIds = {"USB\\VID_1BCF&PID_2C6A&REV_0100&MI_00",
-                           "USB\\VID_1BCF&PID_2C6A&MI_00"};
+    options.hardwareIds = {"USB\\VID_1BCF&PID_2C6A&REV_0100&MI_00", "USB\\VID_1BCF&PID_2C6A&MI_00"};
     options.quiet = true;
     return options;
 }
@@ -47,8 +46,10 @@ TEST(CoInstallerEntry, ContextsOfSeveralSetsLiveSideBySide) {
     zktest::FreshInstallLog log;
     HDEVINFO first = reinterpret_cast<HDEVINFO>(0x1111);
     HDEVINFO second = reinterpret_cast<HDEVINFO>(0x2222);
-    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), ZkCoInstaller(DIF_ALLOW_INSTALL, first, nullptr, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), ZkCoInstaller(DIF_ALLOW_INSTALL, second, nullptr, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR),
+              ZkCoInstaller(DIF_ALLOW_INSTALL, first, nullptr, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR),
+              ZkCoInstaller(DIF_ALLOW_INSTALL, second, nullptr, nullptr));
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR),
               ZkCoInstaller(DIF_NEWDEVICEWIZARD_FINISHINSTALL, first, nullptr, nullptr));
     DeviceContext* context = FindDeviceContext(first);

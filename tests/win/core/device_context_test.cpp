@@ -14,7 +14,9 @@ namespace {
 
 using zktest::CountOf;
 
-const void* Handle(uintptr_t value) { return reinterpret_cast<const void*>(value); }
+const void* Handle(uintptr_t value) {
+    return reinterpret_cast<const void*>(value);
+}
 
 struct Work {
     uintptr_t base;
