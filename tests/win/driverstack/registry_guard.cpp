@@ -19,19 +19,36 @@ std::string ServiceKeyPath(const char* name) {
     return std::string("SYSTEM\\CurrentControlSet\\Services\\") + name;
 }
 
+std::string StoredText(const std::string& text) {
+    return text + '\0';
+}
+
 RegValue ReadValue(const std::string& path, const char* name) {
+    // Read through the wide API, which gives the bytes as stored: the ANSI
+    // one adds a terminator to a string value stored without one.
     RegValue value = {false, 0, ""};
+    std::wstring widePath(path.begin(), path.end());
+    std::wstring wideName(name, name + strlen(name));
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != 0) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, widePath.c_str(), 0, KEY_QUERY_VALUE, &key) != 0) {
         return value;
     }
     DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, &value.type, nullptr, &size) == 0) {
-        std::string bytes(size, '\0');
-        if (RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(&bytes[0]),
-                             &size) == 0) {
+    if (RegQueryValueExW(key, wideName.c_str(), nullptr, &value.type, nullptr, &size) == 0) {
+        std::string bytes(size + 2, '\0');
+        if (RegQueryValueExW(key, wideName.c_str(), nullptr, &value.type,
+                             reinterpret_cast<BYTE*>(&bytes[0]), &size) == 0) {
             value.exists = true;
-            value.bytes = bytes.substr(0, size);
+            bytes.resize(size);
+            if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ) {
+                // The tests' strings are ASCII: one byte per UTF-16 unit.
+                std::string narrow;
+                for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+                    narrow += bytes[i];
+                }
+                bytes = narrow;
+            }
+            value.bytes = bytes;
         }
     }
     RegCloseKey(key);

@@ -24,7 +24,13 @@ struct RegValue {
     std::string bytes;
 };
 
-// Values under HKEY_LOCAL_MACHINE.
+// A string value as the registry stores it when it is written with the
+// text's length only: the system counts the NUL that follows the text in the
+// caller's buffer (ANSI writes on Windows NT and Wine alike), so what the
+// package writes "without its terminator" reads back terminated.
+std::string StoredText(const std::string& text);
+
+// Values under HKEY_LOCAL_MACHINE, with the bytes as stored.
 RegValue ReadValue(const std::string& path, const char* name);
 void WriteValue(const std::string& path, const char* name, DWORD type, const std::string& bytes);
 void DeleteValue(const std::string& path, const char* name);
