@@ -1,7 +1,8 @@
 #include "launch/path_template_core.h"
 
-#include <climits>
 #include <cstring>
+
+#include "launch/leading_int.h"
 
 namespace {
 
@@ -64,32 +65,7 @@ char* NextTemplateToken(char* text, char** context) {
 }
 
 int CsidlFromToken(const char* token) {
-    const char* p = token;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
-        ++p;
-    }
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
-    long long value = 0;
-    while (*p >= '0' && *p <= '9') {
-        if (value <= static_cast<long long>(INT_MAX) + 1) {
-            value = value * 10 + (*p - '0');
-        }
-        ++p;
-    }
-    if (negative) {
-        value = -value;
-    }
-    if (value > INT_MAX) {
-        return INT_MAX;
-    }
-    if (value < INT_MIN) {
-        return INT_MIN;
-    }
-    return static_cast<int>(value);
+    return ParseLeadingInt(token);
 }
 
 bool IsMakerFolderToken(const char* token) {
