@@ -110,8 +110,8 @@ void TestDevice::SetInstallFlags(DWORD flags) {
 }
 
 TestContext::TestContext() {
-    static char anchor;
-    context_ = GetDeviceContext(&anchor);
+    // Keyed by this fixture, so contexts of two fixtures never share a record.
+    context_ = GetDeviceContext(this);
 }
 
 TestContext::~TestContext() {
