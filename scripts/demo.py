@@ -6,6 +6,7 @@ Run it through scripts/demo.sh, which builds everything first.
 """
 
 import os
+import shutil
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
@@ -20,11 +21,29 @@ def heading(text):
     print("== " + text + " " + "=" * max(0, 72 - len(text)))
 
 
+MAKER_FOLDER = "C:\\Program Files\\Common Files\\Marvshrd"
+
+
+def set_up_companion_programs(prefix, package):
+    """What the package's own setup would put in place: the control file in the
+    system directory, the registered programs, and the maker folder with the
+    web-update program and the tools (all played by the recording stub)."""
+    shutil.copy(prefix.unix(package + "\\zkcoinst.ini"), prefix.system32)
+    prefix.reg_import(prefix.unix(package + "\\registered_programs.reg"))
+    for program in ("Kestr32.exe", "Tools\\zktools.exe", "Tools\\campre.exe"):
+        prefix.install_stub_as(MAKER_FOLDER + "\\" + program)
+    heading("Companion programs in place")
+    print("zkcoinst.ini copied to C:\\windows\\system32 (web-update switch on)")
+    print("registered programs imported from %s\\registered_programs.reg" % package)
+    print("maker folder %s: Kestr32.exe, Tools\\zktools.exe, Tools\\campre.exe" % MAKER_FOLDER)
+
+
 def main():
     prefix = Prefix("demo")
     try:
         prefix.install_tools()
         package = prefix.stage_package()
+        set_up_companion_programs(prefix, package)
         heading("Installing %s\\zkcamera.inf on Windows %s (hardware ID %s)"
                 % (package, WINDOWS_VERSION, CAMERA_HWIDS[0]))
         result = prefix.harness(package + "\\zkcamera.inf", windows_version=WINDOWS_VERSION)
@@ -37,7 +56,9 @@ def main():
         print((prefix.log() or "(no log)").replace("\r\n", "\n").rstrip())
 
         heading("Programs the co-installer started")
-        records = prefix.stub_records(wait_for=1, seconds=5)
+        # The value-add program, the camera's pre-install tool, the post-install
+        # tool and the web-update program.
+        records = prefix.stub_records(wait_for=4, seconds=10)
         for program, command_line, folder in records:
             print("%s\n    command line: %s\n    folder: %s" % (program, command_line, folder))
         if not records:
