@@ -6,6 +6,7 @@ Run it through scripts/demo.sh, which builds everything first.
 """
 
 import os
+import shutil
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
@@ -44,6 +45,21 @@ def driver_keys(prefix):
     full = key.replace("HKLM", "HKEY_LOCAL_MACHINE").upper()
     return [line.strip() for line in result.stdout.splitlines()
             if line.strip().upper().startswith(full + "\\")]
+MAKER_FOLDER = "C:\\Program Files\\Common Files\\Marvshrd"
+
+
+def set_up_companion_programs(prefix, package):
+    """What the package's own setup would put in place: the control file in the
+    system directory, the registered programs, and the maker folder with the
+    web-update program and the tools (all played by the recording stub)."""
+    shutil.copy(prefix.unix(package + "\\zkcoinst.ini"), prefix.system32)
+    prefix.reg_import(prefix.unix(package + "\\registered_programs.reg"))
+    for program in ("Kestr32.exe", "Tools\\zktools.exe", "Tools\\campre.exe"):
+        prefix.install_stub_as(MAKER_FOLDER + "\\" + program)
+    heading("Companion programs in place")
+    print("zkcoinst.ini copied to C:\\windows\\system32 (web-update switch on)")
+    print("registered programs imported from %s\\registered_programs.reg" % package)
+    print("maker folder %s: Kestr32.exe, Tools\\zktools.exe, Tools\\campre.exe" % MAKER_FOLDER)
 
 
 def main():
@@ -58,6 +74,7 @@ def main():
         heading("Class filter lists and codec before the installation")
         show_values(prefix, WATCHED_VALUES)
 
+        set_up_companion_programs(prefix, package)
         heading("Installing %s\\zkcamera.inf on Windows %s (hardware ID %s)"
                 % (package, WINDOWS_VERSION, CAMERA_HWIDS[0]))
         # The device's friendly name, as the device installer knows it; the INF
@@ -80,7 +97,9 @@ def main():
         print((prefix.log() or "(no log)").replace("\r\n", "\n").rstrip())
 
         heading("Programs the co-installer started")
-        records = prefix.stub_records(wait_for=1, seconds=5)
+        # The value-add program, the camera's pre-install tool, the post-install
+        # tool and the web-update program.
+        records = prefix.stub_records(wait_for=4, seconds=10)
         for program, command_line, folder in records:
             print("%s\n    command line: %s\n    folder: %s" % (program, command_line, folder))
         if not records:

@@ -33,16 +33,20 @@ class InstallationThroughTheHarness(PrefixTestCase):
         self.assertEqual(
             HEADER + RUN_START + UNHANDLED_BEFORE_INSTALL +
             "   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\r\n"
+            "   LaunchRegisteredApp:\r\n"
             "   MediaSourceDirectory - C:\\camera\\\r\n"
             "   Launching - C:\\camera\\xwvalueadd.exe\r\n"
             "   Launching File C:\\camera\\xwvalueadd.exe with CommandLine Option - (null)\r\n"
             "   Updating codecs ...\r\n"
             "   Done updating codecs.\r\n"
             "   DIF Code: DIF_INSTALLDEVICE (Post-processing) ---------------------\r\n"
+            "   LaunchRegisteredApp:\r\n"
             "   Updating codecs ...\r\n"
             "   Done updating codecs.\r\n"
             "   DIF Code: DIF_NEWDEVICEWIZARD_FINISHINSTALL -----------------------\r\n"
             "   DIF Code: DIF_DESTROYPRIVATEDATA ----------------------------------\r\n"
+            "   ERROR: LaunchKestrForDeviceClass> Device section not found in "
+            "'C:\\windows\\system32\\zkcoinst.ini'.\r\n"
             "Stop co-installer: [T]\r\n\r\n",
             without_timestamps(self.prefix.log()))
 
