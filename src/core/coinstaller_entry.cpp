@@ -8,6 +8,7 @@
 #include "core/install_log.h"
 #include "core/system_message.h"
 #include "core/version_probes.h"
+#include "preserve/restore_pass.h"
 
 namespace {
 
@@ -18,7 +19,9 @@ DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     LogMessage(context, "DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\n");
     // The driver stack's orphaned class filters are removed first.
     // Then the zkcoinst.ini section of the selected driver runs.
-    // Then the preserve-and-restore pass over the protected shared files.
+    // Then the preserve-and-restore pass over the protected shared files; a
+    // file in use is left to the next start through the registry's rename list.
+    RestoreNewerFiles(context, false);
     // Then the registered pre-install programs.
 
     char directory[MAX_PATH];
@@ -75,8 +78,8 @@ void DestroyPrivateData(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
 }  // namespace
 
 extern "C" DWORD CALLBACK ZkCoInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet,
-                                         PSP_DEVINFO_DATA deviceInfoData,
-                                         PCOINSTALLER_CONTEXT_DATA coContext) {
+                                        PSP_DEVINFO_DATA deviceInfoData,
+                                        PCOINSTALLER_CONTEXT_DATA coContext) {
     DeviceContext* context = GetDeviceContext(deviceInfoSet);
     if (context == nullptr) {
         return kNoContext;
