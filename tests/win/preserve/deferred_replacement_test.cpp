@@ -147,8 +147,8 @@ TEST(ScheduleWinInitRename, LinesEndTheRenameSectionOrStartOneAtTheEnd) {
         {"section followed by another", "[rename]\r\nNUL=C:\\old.txt\r\n[boot]\r\nx=1\r\n",
          "[rename]\r\nNUL=C:\\old.txt\r\n" + kLines + "\r\n[boot]\r\nx=1\r\n"},
         {"no section", "[boot]\r\nx=1\r\n", "[boot]\r\nx=1\r\n[rename]\r\n" + kLines},
-        {"capitalised section is another section", "[Rename]\r\nNUL=C:\\old.txt\r\n",
-         "[Rename]\r\nNUL=C:\\old.txt\r\n[rename]\r\n" + kLines},
+        {"capitalised section is the same section", "[Rename]\r\nNUL=C:\\old.txt\r\n",
+         "[Rename]\r\nNUL=C:\\old.txt\r\n" + kLines},
         {"empty file", "", "[rename]\r\n" + kLines},
     };
     for (const WinInitCase& c : cases) {
