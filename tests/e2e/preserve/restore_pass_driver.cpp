@@ -28,8 +28,8 @@ bool SeedPendingRenames(const std::string& strings) {
     }
     bytes.push_back('\0');
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                      0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
         return false;
     }
     LONG status = RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_MULTI_SZ,
@@ -61,8 +61,9 @@ int main(int argc, char** argv) {
                 return 2;
             }
         } else {
-            fprintf(stderr, "usage: restore_pass_driver [--wininit] [--hold PATH]... "
-                            "[--seed-pending S1|S2|...]\n");
+            fprintf(stderr,
+                    "usage: restore_pass_driver [--wininit] [--hold PATH]... "
+                    "[--seed-pending S1|S2|...]\n");
             return 2;
         }
     }
