@@ -11,9 +11,21 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from e2e_support import BIN_DIR, BUILD_DIR, CAMERA_HWIDS, TOOLS, Prefix  # noqa: E402
+from e2e_support import (BIN_DIR, BUILD_DIR, CAMERA_HWIDS, IMAGE_CLASS,  # noqa: E402
+                         MEDIA_CLASS, TOOLS, Prefix)
 
 WINDOWS_VERSION = os.environ.get("ZK_DEMO_WINVER", "win7")
+DEVICE_NAME = "ZK USB Camera"
+CLASS_KEY = "HKLM\\System\\CurrentControlSet\\Control\\Class\\"
+DRIVERS32 = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"
+# What the driver stack looks at and changes: the class filter lists and the
+# codec value.
+WATCHED_VALUES = [
+    ("Image class LowerFilters", CLASS_KEY + IMAGE_CLASS, "LowerFilters"),
+    ("Image class UpperFilters", CLASS_KEY + IMAGE_CLASS, "UpperFilters"),
+    ("MEDIA class LowerFilters", CLASS_KEY + MEDIA_CLASS, "LowerFilters"),
+    ("Codec VIDC.I420 (Drivers32)", DRIVERS32, "VIDC.I420"),
+]
 
 
 def heading(text):
@@ -64,6 +76,21 @@ def show_protected_file_in_use(prefix):
     print("%s after the restart:  %s" % (INSTALLED, file_version(prefix, INSTALLED)))
 
 
+def show_values(prefix, values):
+    for label, key, name in values:
+        data = prefix.reg_query(key, name)
+        print("%-30s %s" % (label, "(no value)" if data is None else data.replace("\\0", ", ")))
+
+
+def driver_keys(prefix):
+    """The device keys under the Image class: the installed camera's driver key."""
+    key = CLASS_KEY + IMAGE_CLASS
+    result = prefix.run(["reg", "query", key])
+    full = key.replace("HKLM", "HKEY_LOCAL_MACHINE").upper()
+    return [line.strip() for line in result.stdout.splitlines()
+            if line.strip().upper().startswith(full + "\\")]
+
+
 def main():
     prefix = Prefix("demo")
     try:
@@ -71,13 +98,30 @@ def main():
         package = prefix.stage_package()
         put_versioned(prefix, "v6_0_0_99", INSTALLED)
         put_versioned(prefix, "v6_0_0_100", SHARED_COPY)
+        # An earlier package left its bandwidth monitor in the Image class list,
+        # but its service is gone: the co-installer takes it out.
+        prefix.reg_add(CLASS_KEY + IMAGE_CLASS, "LowerFilters", "REG_MULTI_SZ",
+                       "ksthunk\\0zkusbsta")
+        heading("Class filter lists and codec before the installation")
+        show_values(prefix, WATCHED_VALUES)
+
         heading("Installing %s\\zkcamera.inf on Windows %s (hardware ID %s)"
                 % (package, WINDOWS_VERSION, CAMERA_HWIDS[0]))
-        result = prefix.harness(package + "\\zkcamera.inf", windows_version=WINDOWS_VERSION)
+        # The device's friendly name, as the device installer knows it; the INF
+        # writes generic texts into the driver key that the co-installer corrects.
+        print("device friendly name: %s" % DEVICE_NAME)
+        result = prefix.harness(package + "\\zkcamera.inf", windows_version=WINDOWS_VERSION,
+                                extra=["--name", DEVICE_NAME])
         print(result.stdout.rstrip())
         if result.returncode != 0:
             print(result.stderr.rstrip())
             return 1
+
+        heading("Class filter lists and codec after the installation")
+        show_values(prefix, WATCHED_VALUES)
+        for key in driver_keys(prefix):
+            show_values(prefix, [("Driver key FriendlyName", key, "FriendlyName"),
+                                 ("Driver key Vendor", key, "Vendor")])
 
         heading("zkcoinst.log (C:\\windows\\system32\\zkcoinst.log)")
         print((prefix.log() or "(no log)").replace("\r\n", "\n").rstrip())

@@ -8,6 +8,9 @@
 #include "core/install_log.h"
 #include "core/system_message.h"
 #include "core/version_probes.h"
+#include "driverstack/codec_registration.h"
+#include "driverstack/friendly_name.h"
+#include "driverstack/orphan_filters.h"
 #include "preserve/restore_pass.h"
 
 namespace {
@@ -17,7 +20,9 @@ const char kValueAddProgram[] = "xwvalueadd.exe";
 DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
                               PSP_DEVINFO_DATA deviceInfoData) {
     LogMessage(context, "DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\n");
-    // The driver stack's orphaned class filters are removed first.
+    // Filters of the package that can no longer load go first, before the
+    // device's driver is installed below them.
+    RemoveOrphanClassFilters(context);
     // Then the zkcoinst.ini section of the selected driver runs.
     // Then the preserve-and-restore pass over the protected shared files; a
     // file in use is left to the next start through the registry's rename list.
@@ -40,14 +45,19 @@ DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     }
 
     // The codec registration is the last step of both phases.
+    UpdateCodecs(context);
     return kPostProcessingRequired;
 }
 
-DWORD PostProcessInstallDevice(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
+DWORD PostProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
+                               PSP_DEVINFO_DATA deviceInfoData) {
     LogMessage(context, "DIF Code: DIF_INSTALLDEVICE (Post-processing) ---------------------\n");
     // The registered post-install programs run here unless a finish-install
-    // action is wanted; then the device's friendly name and vendor are put
-    // right, and the codec registered.
+    // action is wanted.
+    // Then the device's friendly name and vendor are put right in the driver
+    // key the installation just wrote, and the codec registered again.
+    UpdateFriendlyNameAndVendor(deviceInfoSet, deviceInfoData);
+    UpdateCodecs(context);
     return NO_ERROR;
 }
 

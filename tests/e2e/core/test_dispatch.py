@@ -44,7 +44,11 @@ class InstallationThroughTheHarness(PrefixTestCase):
             "   MediaSourceDirectory - C:\\camera\\\r\n"
             "   Launching - C:\\camera\\xwvalueadd.exe\r\n"
             "   Launching File C:\\camera\\xwvalueadd.exe with CommandLine Option - (null)\r\n"
+            "   Updating codecs ...\r\n"
+            "   Done updating codecs.\r\n"
             "   DIF Code: DIF_INSTALLDEVICE (Post-processing) ---------------------\r\n"
+            "   Updating codecs ...\r\n"
+            "   Done updating codecs.\r\n"
             "   DIF Code: DIF_NEWDEVICEWIZARD_FINISHINSTALL -----------------------\r\n"
             "   DIF Code: DIF_DESTROYPRIVATEDATA ----------------------------------\r\n"
             "Stop co-installer: [T]\r\n\r\n",
