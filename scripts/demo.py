@@ -11,7 +11,8 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from e2e_support import BIN_DIR, CAMERA_HWIDS, IMAGE_CLASS, MEDIA_CLASS, Prefix  # noqa: E402
+from e2e_support import (BIN_DIR, BUILD_DIR, CAMERA_HWIDS, IMAGE_CLASS,  # noqa: E402
+                         MEDIA_CLASS, TOOLS, Prefix)
 
 WINDOWS_VERSION = os.environ.get("ZK_DEMO_WINVER", "win7")
 DEVICE_NAME = "ZK USB Camera"
@@ -30,6 +31,49 @@ WATCHED_VALUES = [
 def heading(text):
     print()
     print("== " + text + " " + "=" * max(0, 72 - len(text)))
+
+
+# The shared-components folder of the demo: a newer copy of one protected file
+# (a small test library with a real version resource) over an older one that
+# an earlier package left in the system directory.
+VERSIONED = os.path.join(BUILD_DIR, "tests", "win", "preserve")
+SHARED_COPY = "C:\\Program Files\\Common Files\\Marvshrd\\Camera\\ZKUI2.dll"
+INSTALLED = "C:\\windows\\system32\\ZKUI2.dll"
+
+
+def file_version(prefix, windows_path):
+    """The file version in the version resource of a file, or "none"."""
+    data = prefix.read_bytes(windows_path)
+    at = -1 if data is None else data.find(b"\xbd\x04\xef\xfe")
+    if at < 0:
+        return "none"
+    ms = int.from_bytes(data[at + 8:at + 12], "little")
+    ls = int.from_bytes(data[at + 12:at + 16], "little")
+    return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+
+def put_versioned(prefix, name, windows_path):
+    target = prefix.unix(windows_path)
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    shutil.copy(os.path.join(VERSIONED, name + ".dll"), target)
+
+
+def show_protected_file_in_use(prefix):
+    heading("A protected file in use is replaced at the next start")
+    put_versioned(prefix, "v6_0_0_99", INSTALLED)
+    shutil.copy(os.path.join(BIN_DIR, "restore_pass_driver.exe"), prefix.unix(TOOLS))
+    prefix.run(["C:\\windows\\system32\\cmd.exe", "/c", "del", "/q",
+                "C:\\windows\\system32\\zkcoinst.log"])
+    prefix.run([TOOLS + "\\restore_pass_driver.exe", "--hold", INSTALLED])
+    print("%s is held open while the pass runs; it logs:" % INSTALLED)
+    log = (prefix.log() or "").replace("\r\n", "\n")
+    print("\n".join(line for line in log.splitlines() if "ZKUI2.dll" in line or "ERROR" in line))
+    print("PendingFileRenameOperations: %s" % prefix.reg_query(
+        "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+        "PendingFileRenameOperations"))
+    print("%s before the restart: %s" % (INSTALLED, file_version(prefix, INSTALLED)))
+    prefix.reboot()
+    print("%s after the restart:  %s" % (INSTALLED, file_version(prefix, INSTALLED)))
 
 
 def show_values(prefix, values):
@@ -67,6 +111,8 @@ def main():
     try:
         prefix.install_tools()
         package = prefix.stage_package()
+        put_versioned(prefix, "v6_0_0_99", INSTALLED)
+        put_versioned(prefix, "v6_0_0_100", SHARED_COPY)
         # An earlier package left its bandwidth monitor in the Image class list,
         # but its service is gone: the co-installer takes it out.
         prefix.reg_add(CLASS_KEY + IMAGE_CLASS, "LowerFilters", "REG_MULTI_SZ",
@@ -104,6 +150,11 @@ def main():
             print("%s\n    command line: %s\n    folder: %s" % (program, command_line, folder))
         if not records:
             print("(none)")
+
+        heading("Protected shared files")
+        print("%s: %s (shared copy)" % (SHARED_COPY, file_version(prefix, SHARED_COPY)))
+        print("%s: %s after the installation" % (INSTALLED, file_version(prefix, INSTALLED)))
+        show_protected_file_in_use(prefix)
 
         heading("The DLL")
         print("built at %s" % os.path.join(BIN_DIR, "zkcoinst.dll"))

@@ -13,6 +13,7 @@
 #include "driverstack/orphan_filters.h"
 #include "launch/registered_apps.h"
 #include "launch/web_update.h"
+#include "preserve/restore_pass.h"
 
 namespace {
 
@@ -25,7 +26,9 @@ DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     // device's driver is installed below them.
     RemoveOrphanClassFilters(context);
     // Then the zkcoinst.ini section of the selected driver runs.
-    // Then the preserve-and-restore pass over the protected shared files.
+    // Then the preserve-and-restore pass over the protected shared files; a
+    // file in use is left to the next start through the registry's rename list.
+    RestoreNewerFiles(context, false);
     // Then the registered pre-install programs.
     LaunchRegisteredApp(context, deviceInfoSet, deviceInfoData, 0);
 

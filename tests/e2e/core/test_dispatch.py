@@ -16,6 +16,13 @@ HEADER = ("Tool Name: Audio/Video Coinstaller for 32bit (zkci11701196.dll)\r\n"
 UNHANDLED_BEFORE_INSTALL = "".join(
     "   Unhandled DIF Code: %3d -------------------------------------------\r\n" % code
     for code in (23, 24, 21, 34, 32))
+# The preserve-and-restore pass of a machine without the maker's shared folder.
+RESTORE_PASS_NOTHING_SHARED = "".join(
+    "   Processing %s.\r\n"
+    "   New file version 0.0.0.0.\r\n"
+    "   Previous file version 0.0.0.0.\r\n" % name
+    for name in ("zkWIAext.dll", "zksf.dll", "ZKCodec2.dll", "ZKUI2.dll", "ZKUI2RC.dll",
+                 "ZKUSBSta.sys"))
 
 
 class InstallationThroughTheHarness(PrefixTestCase):
@@ -32,7 +39,8 @@ class InstallationThroughTheHarness(PrefixTestCase):
         self.assertIn("finish-install action requested: no", result.stdout)
         self.assertEqual(
             HEADER + RUN_START + UNHANDLED_BEFORE_INSTALL +
-            "   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\r\n"
+            "   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\r\n" +
+            RESTORE_PASS_NOTHING_SHARED +
             "   LaunchRegisteredApp:\r\n"
             "   MediaSourceDirectory - C:\\camera\\\r\n"
             "   Launching - C:\\camera\\xwvalueadd.exe\r\n"

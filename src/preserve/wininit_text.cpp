@@ -1,0 +1,129 @@
+#include "preserve/wininit_text.h"
+
+#include <cstring>
+
+namespace {
+
+const char kHeader[] = "[rename]";
+const size_t kHeaderLength = sizeof(kHeader) - 1;
+const char kLineEnd[] = "\r\n";
+const size_t kLineEndLength = sizeof(kLineEnd) - 1;
+const char kDelete[] = "NULL=";
+const size_t kDeleteLength = sizeof(kDelete) - 1;
+
+// End of the line that starts at offset: just past its line feed, or the
+// file's end.
+size_t LineEnd(const char* file, size_t fileSize, size_t offset) {
+    const void* feed = memchr(file + offset, '\n', fileSize - offset);
+    return feed == nullptr ? fileSize
+                           : static_cast<size_t>(static_cast<const char*>(feed) - file) + 1;
+}
+
+// Whether the line is the section's header: "[rename]" in any case, after
+// optional blanks, with anything after the closing bracket ignored. Windows
+// reads section names without regard to case and takes the first section of a
+// name, so a header in other letters is the section the requests must join,
+// and a mere mention of the name elsewhere in a line is no header at all.
+bool IsRenameHeader(const char* line, size_t length) {
+    size_t at = 0;
+    while (at < length && (line[at] == ' ' || line[at] == '\t')) {
+        ++at;
+    }
+    if (length - at < kHeaderLength) {
+        return false;
+    }
+    for (size_t i = 0; i < kHeaderLength; ++i) {
+        char c = line[at + i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != kHeader[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct Writer {
+    char* out;
+    size_t capacity;
+    size_t size;
+    bool ok;
+
+    void Put(const char* text, size_t length) {
+        if (!ok || length > capacity - size) {
+            ok = false;
+            return;
+        }
+        memcpy(out + size, text, length);
+        size += length;
+    }
+    void Put(const char* text) { Put(text, strlen(text)); }
+};
+
+}  // namespace
+
+size_t WinInitRenameCapacity(size_t fileSize, size_t targetLength, size_t sourceLength) {
+    // A line end for an unterminated last line, the header with its line end,
+    // "NULL=<target>" with its line end, "<target>=<source>" with one.
+    return fileSize + kLineEndLength + (kHeaderLength + kLineEndLength) +
+           (kDeleteLength + targetLength + kLineEndLength) +
+           (targetLength + 1 + sourceLength + kLineEndLength);
+}
+
+bool AddWinInitRename(const char* file, size_t fileSize, const char* target, const char* source,
+                      char* output, size_t capacity, size_t* outputSize) {
+    *outputSize = 0;
+    // The end of the header line; fileSize + 1 while none has been met.
+    size_t sectionStart = fileSize + 1;
+    for (size_t at = 0; at < fileSize;) {
+        size_t end = LineEnd(file, fileSize, at);
+        size_t length = end - at;
+        if (file[end - 1] == '\n') {
+            --length;
+        }
+        if (IsRenameHeader(file + at, length)) {
+            sectionStart = end;
+            break;
+        }
+        at = end;
+    }
+
+    bool hasSection = sectionStart <= fileSize;
+    // Where the request lines go: in front of the next section's header, or at
+    // the end of the file.
+    size_t insertAt = fileSize;
+    if (hasSection) {
+        for (size_t at = sectionStart; at < fileSize; at = LineEnd(file, fileSize, at)) {
+            if (file[at] == '[') {
+                insertAt = at;
+                break;
+            }
+        }
+    }
+
+    Writer writer = {output, capacity, 0, true};
+    writer.Put(file, insertAt);
+    if (insertAt > 0 && file[insertAt - 1] != '\n') {
+        writer.Put(kLineEnd, kLineEndLength);
+    }
+    if (!hasSection) {
+        writer.Put(kHeader, kHeaderLength);
+        writer.Put(kLineEnd, kLineEndLength);
+    }
+    writer.Put(kDelete, kDeleteLength);
+    writer.Put(target);
+    writer.Put(kLineEnd, kLineEndLength);
+    writer.Put(target);
+    writer.Put("=", 1);
+    writer.Put(source);
+    if (insertAt < fileSize) {
+        writer.Put(kLineEnd, kLineEndLength);
+        writer.Put(file + insertAt, fileSize - insertAt);
+    }
+    if (!writer.ok) {
+        return false;
+    }
+    *outputSize = writer.size;
+    return true;
+}
