@@ -1,0 +1,107 @@
+// The append to the boot-time rename list, on any bytes the registry value can
+// hold. Input: a settings byte, the target, the temporary copy's path, then the
+// old list's bytes (the rest).
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "preserve/rename_list.h"
+
+namespace {
+
+// Where the old list's content ends: at the empty string that closes it, found
+// where a source is expected, or at the value's end.
+size_t ContentEnd(const std::string& list) {
+    size_t at = 0;
+    bool source = true;
+    while (at < list.size()) {
+        if (source && list[at] == '\0') {
+            return at;
+        }
+        size_t nul = list.find('\0', at);
+        if (nul == std::string::npos) {
+            return list.size();
+        }
+        at = nul + 1;
+        source = !source;
+    }
+    return list.size();
+}
+
+struct Pair {
+    size_t offset;
+    std::string source;
+    std::string destination;
+};
+
+// Reads the new list the way the boot-time reader does; it must consist of
+// whole pairs and end in its closing empty string exactly at size.
+std::vector<Pair> WellFormedPairs(const char* list, size_t size) {
+    std::vector<Pair> pairs;
+    size_t at = 0;
+    FUZZ_CHECK(size > 0);
+    while (list[at] != '\0') {
+        Pair pair = {at, std::string(), std::string()};
+        const void* nul = memchr(list + at, '\0', size - at);
+        FUZZ_CHECK(nul != nullptr);
+        pair.source.assign(list + at, static_cast<const char*>(nul));
+        at += pair.source.size() + 1;
+        FUZZ_CHECK(at < size);
+        nul = memchr(list + at, '\0', size - at);
+        FUZZ_CHECK(nul != nullptr);
+        pair.destination.assign(list + at, static_cast<const char*>(nul));
+        at += pair.destination.size() + 1;
+        FUZZ_CHECK(at < size);
+        pairs.push_back(pair);
+    }
+    FUZZ_CHECK(at == size - 1);
+    return pairs;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Input input = {data, size};
+    uint8_t settings = input.Byte();
+    std::string target = fuzz::CString(input.Field());
+    std::string tempPath = fuzz::CString(input.Field());
+    std::string list = input.Rest();
+
+    size_t room = RenameRequestCapacity(list.size(), target.size(), tempPath.size());
+    // The room the caller is told to allocate, or (one time in two) less.
+    size_t shortfall = (settings & 1) != 0 ? settings >> 1 : 0;
+    size_t capacity = shortfall > room - list.size() ? list.size() : room - shortfall;
+    fuzz::Block buffer(list, capacity);
+    std::string before = buffer.Str();
+    fuzz::Block targetBlock = fuzz::Terminated(target);
+    fuzz::Block tempBlock = fuzz::Terminated(tempPath);
+    size_t newSize = 12345;
+    bool ok = AppendRenameRequest(buffer.bytes, buffer.size, list.size(), targetBlock.bytes,
+                                  tempBlock.bytes, &newSize);
+    if (capacity == room) {
+        FUZZ_CHECK(ok);
+    }
+    if (!ok) {
+        FUZZ_CHECK(buffer.Str() == before);
+        return 0;
+    }
+    FUZZ_CHECK(newSize <= capacity);
+
+    // Every old string stays byte for byte where it was.
+    size_t content = ContentEnd(list);
+    FUZZ_CHECK(memcmp(buffer.bytes, list.data(), content) == 0);
+
+    std::vector<Pair> pairs = WellFormedPairs(buffer.bytes, newSize);
+    FUZZ_CHECK(pairs.size() >= 2);
+    const Pair& remove = pairs[pairs.size() - 2];
+    const Pair& move = pairs[pairs.size() - 1];
+    FUZZ_CHECK(remove.source == "\\??\\" + target && remove.destination.empty());
+    FUZZ_CHECK(move.source == "\\??\\" + tempPath && move.destination == "!\\??\\" + target);
+    // Between the old content and our request at most the NULs that complete
+    // an unfinished last pair.
+    FUZZ_CHECK(remove.offset >= content && remove.offset - content <= 2);
+    for (size_t i = content; i < remove.offset; ++i) {
+        FUZZ_CHECK(buffer.bytes[i] == '\0');
+    }
+    return 0;
+}

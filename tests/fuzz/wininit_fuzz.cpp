@@ -1,0 +1,124 @@
+// The rewrite of WinInit.ini with a replacement request, on any bytes the file
+// can hold. Input: a settings byte, the target, the source, then the file's
+// bytes (the rest).
+#include <string>
+
+#include "fuzz_support.h"
+#include "preserve/wininit_text.h"
+
+namespace {
+
+bool IsLineStart(const std::string& file, size_t at) {
+    return at == 0 || at == file.size() || file[at - 1] == '\n';
+}
+
+// Whether the line at offset is a "[rename]" header: optional blanks, then
+// the name in any case.
+bool IsHeaderLine(const std::string& file, size_t at) {
+    size_t end = file.find('\n', at);
+    std::string line = file.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    size_t name = line.find_first_not_of(" \t");
+    return name != std::string::npos && fuzz::Lowered(line.substr(name, 8)) == "[rename]";
+}
+
+// Where the first header line starts, or npos.
+size_t FirstHeader(const std::string& file) {
+    size_t at = 0;
+    while (at < file.size()) {
+        if (IsHeaderLine(file, at)) {
+            return at;
+        }
+        size_t feed = file.find('\n', at);
+        if (feed == std::string::npos) {
+            break;
+        }
+        at = feed + 1;
+    }
+    return std::string::npos;
+}
+
+// The lines added at offset at of the file: a line end for an unterminated
+// line before them, the header when the file has none, the two requests, and
+// a line end when more of the file follows.
+std::string AddedAt(const std::string& file, size_t at, const std::string& target,
+                    const std::string& source) {
+    std::string added;
+    if (at > 0 && file[at - 1] != '\n') {
+        added += "\r\n";
+    }
+    if (FirstHeader(file) == std::string::npos) {
+        added += "[rename]\r\n";
+    }
+    added += "NULL=" + target + "\r\n" + target + "=" + source;
+    if (at < file.size()) {
+        added += "\r\n";
+    }
+    return added;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Input input = {data, size};
+    uint8_t settings = input.Byte();
+    std::string target = fuzz::CString(input.Field());
+    std::string source = fuzz::CString(input.Field());
+    std::string file = input.Rest();
+
+    fuzz::Block fileBlock = fuzz::Unterminated(file);
+    fuzz::Block targetBlock = fuzz::Terminated(target);
+    fuzz::Block sourceBlock = fuzz::Terminated(source);
+    size_t room = WinInitRenameCapacity(file.size(), target.size(), source.size());
+    size_t shortfall = (settings & 1) != 0 ? settings >> 1 : 0;
+    fuzz::Block output(shortfall >= room ? 0 : room - shortfall);
+    size_t outputSize = 12345;
+    bool ok = AddWinInitRename(fileBlock.bytes, fileBlock.size, targetBlock.bytes,
+                               sourceBlock.bytes, output.bytes, output.size, &outputSize);
+    if (output.size == room) {
+        FUZZ_CHECK(ok);
+    }
+    if (!ok) {
+        FUZZ_CHECK(outputSize == 0);
+        return 0;
+    }
+    FUZZ_CHECK(outputSize <= output.size);
+    FUZZ_CHECK(outputSize > file.size());
+    std::string rewritten(output.bytes, outputSize);
+
+    // Every byte of the old file is kept in order: the rewrite is the file
+    // with the added lines put in at one line start.
+    size_t addedLength = outputSize - file.size();
+    size_t prefix = 0;
+    while (prefix < file.size() && rewritten[prefix] == file[prefix]) {
+        ++prefix;
+    }
+    size_t suffix = 0;
+    while (suffix < file.size() &&
+           rewritten[outputSize - 1 - suffix] == file[file.size() - 1 - suffix]) {
+        ++suffix;
+    }
+    size_t at = 0;
+    bool placed = false;
+    for (size_t split = file.size() - suffix; split <= prefix && !placed; ++split) {
+        placed = IsLineStart(file, split) &&
+                 rewritten.compare(split, addedLength, AddedAt(file, split, target, source)) == 0;
+        at = split;
+    }
+    FUZZ_CHECK(placed);
+
+    // The requests join the first "[rename]" section: no header of the
+    // section may follow them if one came before, and the next section's
+    // header, if any, starts right after them.
+    size_t header = FirstHeader(file);
+    if (header != std::string::npos) {
+        FUZZ_CHECK(header < at);
+        FUZZ_CHECK(at == file.size() || file[at] == '[');
+        for (size_t line = file.find('\n', header); line != std::string::npos && line + 1 < at;
+             line = file.find('\n', line + 1)) {
+            FUZZ_CHECK(file[line + 1] != '[');
+        }
+    } else {
+        FUZZ_CHECK(at == file.size());
+    }
+    return 0;
+}
