@@ -108,6 +108,27 @@ bool NextSectionLine(const char* buffer, size_t count, size_t* position, const c
     return true;
 }
 
+bool SectionReadMayBeCut(size_t count, size_t capacity) {
+    return capacity >= 2 && count == capacity - 2;
+}
+
+size_t WholeSectionLines(const char* section, size_t count, const char* longer,
+                         size_t longerCount) {
+    if (count == 0) {
+        return 0;
+    }
+    // The last line ends at count; in a read that was not cut at the same
+    // place, the same line ends at the same offset with a NUL.
+    if (longer != nullptr && longerCount >= count && longer[count] == '\0') {
+        return count;
+    }
+    size_t start = count;
+    while (start > 0 && section[start - 1] != '\0') {
+        --start;
+    }
+    return start;
+}
+
 RegistrationKind ClassifyRegistration(const char* path) {
     const char* dot = strchr(path, '.');
     if (dot == nullptr) {

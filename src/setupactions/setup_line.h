@@ -50,6 +50,17 @@ SetupAction ParseSetupLine(const char* line);
 bool NextSectionLine(const char* buffer, size_t count, size_t* position, const char** line,
                      size_t* length);
 
+// GetPrivateProfileSection signals a section larger than its buffer by
+// returning the capacity less two, with the last line cut where the buffer
+// ended. A count of exactly that may also be a section that just fits.
+bool SectionReadMayBeCut(size_t count, size_t capacity);
+
+// How much of section (count characters, as returned) holds whole lines,
+// judged against a read of the same section into a larger buffer (longerCount
+// characters followed by its NUL): count when
+// the last line ends there too, else the offset where the last line starts.
+size_t WholeSectionLines(const char* section, size_t count, const char* longer, size_t longerCount);
+
 // How a file is registered, by case-sensitive substrings of the text from the
 // path's first '.' to its end: "DLL", "dll", "ax", "AX" win over "EXE", "exe".
 enum class RegistrationKind { None, InProcessServer, LocalServer };

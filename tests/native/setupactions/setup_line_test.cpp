@@ -259,3 +259,30 @@ TEST(SetupLine, RegistryArgumentSplitsAtTheLastBackslash) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SetupLine, ACutLastLineIsFoundByALongerRead) {
+    EXPECT_TRUE(zk::SectionReadMayBeCut(498, 500));
+    EXPECT_FALSE(zk::SectionReadMayBeCut(497, 500));
+    EXPECT_FALSE(zk::SectionReadMayBeCut(0, 1));
+
+    // As the platform cuts: "b.dll" became "b.d" at the end of the buffer.
+    const char cut[] = "a.dll\0b.d\0";
+    const size_t count = 9;
+    const char longer[] = "a.dll\0b.dll\0c.dll\0";
+    EXPECT_EQ(6u, zk::WholeSectionLines(cut, count, longer, sizeof(longer) - 2));
+    // The longer read ends where the short one did: the last line is whole.
+    const char whole[] = "a.dll\0b.d\0c.dll\0";
+    EXPECT_EQ(count, zk::WholeSectionLines(cut, count, whole, sizeof(whole) - 2));
+    // A section that just fitted reads the same the second time.
+    EXPECT_EQ(count, zk::WholeSectionLines(cut, count, cut, count));
+    // Without a second read, or a shorter one, the last line is not trusted.
+    EXPECT_EQ(6u, zk::WholeSectionLines(cut, count, nullptr, 0));
+    EXPECT_EQ(6u, zk::WholeSectionLines(cut, count, "a.dll\0", 5));
+    // One cut line is all there is: nothing is whole.
+    EXPECT_EQ(0u, zk::WholeSectionLines("abc", 3, "abcdef", 6));
+    EXPECT_EQ(0u, zk::WholeSectionLines("", 0, "", 0));
+}
+
+}  // namespace
