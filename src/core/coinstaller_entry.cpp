@@ -75,8 +75,8 @@ void DestroyPrivateData(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
 }  // namespace
 
 extern "C" DWORD CALLBACK ZkCoInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet,
-                                         PSP_DEVINFO_DATA deviceInfoData,
-                                         PCOINSTALLER_CONTEXT_DATA coContext) {
+                                        PSP_DEVINFO_DATA deviceInfoData,
+                                        PCOINSTALLER_CONTEXT_DATA coContext) {
     DeviceContext* context = GetDeviceContext(deviceInfoSet);
     if (context == nullptr) {
         return kNoContext;

@@ -8,8 +8,8 @@
 
 // Called by the device installer for every DIF code (exported by this name).
 extern "C" DWORD CALLBACK ZkCoInstaller(DI_FUNCTION installFunction, HDEVINFO deviceInfoSet,
-                                         PSP_DEVINFO_DATA deviceInfoData,
-                                         PCOINSTALLER_CONTEXT_DATA context);
+                                        PSP_DEVINFO_DATA deviceInfoData,
+                                        PCOINSTALLER_CONTEXT_DATA context);
 
 // The directory of the selected driver's INF file, with its trailing backslash,
 // into a buffer of MAX_PATH characters.

@@ -43,7 +43,15 @@ void StopContextRegistry() {
         while (g_registry.count != 0 && g_registry.head.next != &g_registry.head) {
             DeviceContext* context = g_registry.head.next;
             Unlink(context);
-            // The stream stays open: the runtime flushes and closes it at unload.
+            // No stop line: the run was not ended. But the stream is closed
+            // here. It lives in msvcrt.dll, which outlives this library, and an
+            // open stream would keep the log locked for the rest of the process
+            // (a device installer that unloads the co-installer between calls
+            // would lose every later run).
+            if (context->logStream != nullptr) {
+                fclose(context->logStream);
+                context->logStream = nullptr;
+            }
             TrackedFree(context);
         }
         ReleaseMutex(g_registry.mutex);

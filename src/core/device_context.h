@@ -25,7 +25,7 @@ DeviceContext* FindDeviceContext(const void* handle);
 void ReleaseDeviceContext(DeviceContext* context);
 
 // Lifecycle, driven by the library's process attach and detach. The stop frees
-// every context still listed, without a stop line in its log.
+// every context still listed and closes its log without a stop line.
 void StartContextRegistry();
 void StopContextRegistry();
 

@@ -18,7 +18,7 @@ constexpr UINT kLongestLogDirectory = 246;
 LogClock ReadClock() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return LogClock{now.wYear, now.wMonth, now.wDayOfWeek, now.wDay,
+    return LogClock{now.wYear, now.wMonth,  now.wDayOfWeek, now.wDay,
                     now.wHour, now.wMinute, now.wSecond};
 }
 

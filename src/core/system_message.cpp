@@ -5,9 +5,9 @@ void GetSystemMessageText(DWORD error, char* buffer, DWORD capacity) {
         return;
     }
     buffer[0] = '\0';
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                  buffer, capacity, nullptr);
+    DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                       MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), buffer, capacity, nullptr);
     if (length == 0 || length >= capacity) {
         buffer[0] = '\0';
     }

@@ -50,7 +50,9 @@ ScratchDirectory::ScratchDirectory(const char* name) {
     CreateDirectoryA(path_.c_str(), nullptr);
 }
 
-ScratchDirectory::~ScratchDirectory() { RemoveTree(path_); }
+ScratchDirectory::~ScratchDirectory() {
+    RemoveTree(path_);
+}
 
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -73,8 +75,7 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -108,9 +109,15 @@ void RemoveTree(const std::string& path) {
     RemoveDirectoryA(path.c_str());
 }
 
-FreshInstallLog::FreshInstallLog() { RemoveFile(InstallLogPath()); }
-FreshInstallLog::~FreshInstallLog() { RemoveFile(InstallLogPath()); }
-std::string FreshInstallLog::Read() const { return ReadFileBytes(InstallLogPath()); }
+FreshInstallLog::FreshInstallLog() {
+    RemoveFile(InstallLogPath());
+}
+FreshInstallLog::~FreshInstallLog() {
+    RemoveFile(InstallLogPath());
+}
+std::string FreshInstallLog::Read() const {
+    return ReadFileBytes(InstallLogPath());
+}
 
 std::string WithoutTimestamps(const std::string& text) {
     static const std::regex stamp(

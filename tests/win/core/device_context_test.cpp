@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/install_log.h"
+#include "core/library.h"
 #include "core/tracked_alloc.h"
 #include "test_support.h"
 
@@ -13,7 +14,9 @@ namespace {
 
 using zktest::CountOf;
 
-const void* Handle(uintptr_t value) { return reinterpret_cast<const void*>(value); }
+const void* Handle(uintptr_t value) {
+    return reinterpret_cast<const void*>(value);
+}
 
 struct Work {
     uintptr_t base;
@@ -148,6 +151,32 @@ TEST(DeviceContext, ContextsAndBlocksFromManyThreadsAreAllReleased) {
     std::string text = log.Read();
     EXPECT_GT(CountOf(text, "Start co-installer:"), 0u);
     EXPECT_EQ(CountOf(text, "Start co-installer:"), CountOf(text, "Stop co-installer:"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeviceContext, TheLastDetachFreesContextsAndReleasesTheLogWithoutAStopLine) {
+    zktest::FreshInstallLog log;
+    DeviceContext* context = GetDeviceContext(Handle(0x5000));
+    ASSERT_NE(nullptr, context);
+    LogMessage(context, "before the unload\n");
+    LibraryProcessDetach();
+    LibraryProcessAttach();
+    EXPECT_EQ(0u, GetDeviceContextCount());
+
+    // The log is free again: a new context of the same handle gets it.
+    context = GetDeviceContext(Handle(0x5000));
+    ASSERT_NE(nullptr, context);
+    EXPECT_NE(nullptr, context->logStream);
+    ReleaseDeviceContext(context);
+
+    std::string text = zktest::WithoutTimestamps(log.Read());
+    EXPECT_NE(std::string::npos, text.find("   before the unload\r\n"
+                                           "Start co-installer: [T]\r\n"))
+        << text;
+    EXPECT_EQ(1u, CountOf(text, "Stop co-installer:"));
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ struct Expected {
 // What each Windows version Wine can report makes of the four predicates. The
 // test program is built once per version; ZK_WINVER names the one it runs as.
 const Expected kTable[] = {
-    {"win2k", false, true, true, false},   {"winxp", false, true, false, true},
+    {"win2k", false, true, true, false},    {"winxp", false, true, false, true},
     {"win2003", false, true, false, false}, {"vista", true, true, false, false},
     {"win7", true, true, false, false},     {"win98", false, false, false, false},
     {"nt40", false, false, false, false},

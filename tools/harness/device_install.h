@@ -1,0 +1,62 @@
+// A device installation as Windows' device installer performs it, for driving
+// a co-installer in tests, the demo and benchmarks.
+#pragma once
+
+#include <windows.h>
+#include <setupapi.h>
+
+#include <string>
+#include <vector>
+
+typedef DWORD(CALLBACK* CoInstallerProc)(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA,
+                                         PCOINSTALLER_CONTEXT_DATA);
+
+struct InstallOptions {
+    std::string infPath;
+    std::string setupClass = "Image";  // Image or Media
+    std::vector<std::string> hardwareIds;
+    std::string friendlyName;
+    bool installFails = false;  // report a failed installation to post-processing
+    int installations = 1;      // how many installations through one device information set
+    bool destroy = true;        // end each installation with DIF_DESTROYPRIVATEDATA
+    bool quiet = false;         // print nothing
+};
+
+// One co-installer call as the harness saw it.
+struct CallRecord {
+    DI_FUNCTION code;
+    bool postProcessing;
+    DWORD result;
+    double seconds;  // time spent inside the co-installer
+};
+
+struct InstallReport {
+    bool ok = false;
+    std::string error;  // why the installation could not be set up
+    std::vector<CallRecord> calls;
+    bool finishInstallRequested = false;
+};
+
+// The class GUID of "Image" or "Media"; false for any other name.
+bool SetupClassGuid(const std::string& name, GUID* guid);
+
+// Creates and registers the device, selects the best driver from the one INF,
+// and calls coInstaller for each code in the order of the device installer:
+// codes before installation, DIF_INSTALLDEVICE pre-processing, the default
+// action (SetupDiInstallDevice), post-processing, DIF_NEWDEVICEWIZARD_FINISHINSTALL,
+// DIF_FINISHINSTALL_ACTION when the co-installer asked for it, and
+// DIF_DESTROYPRIVATEDATA.
+InstallReport InstallWithCoInstaller(const InstallOptions& options, CoInstallerProc coInstaller);
+
+// The same device installation, but driven through SetupDiCallClassInstaller:
+// Wine's device installer loads the class co-installers registered for the
+// setup class and calls them itself.
+InstallReport InstallThroughSetupApi(const InstallOptions& options);
+
+// Registers or removes "file.dll,Entry" as a co-installer of the setup class
+// (HKLM\SYSTEM\CurrentControlSet\Control\CoDeviceInstallers).
+bool RegisterClassCoInstaller(const std::string& setupClass, const std::string& entry);
+bool UnregisterClassCoInstaller(const std::string& setupClass);
+
+// "DIF_INSTALLDEVICE" and so on; the number for codes without a name here.
+std::string DifCodeName(DI_FUNCTION code);

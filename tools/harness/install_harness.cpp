@@ -1,0 +1,101 @@
+// install_harness: installs a test device from one INF the way Windows' device
+// installer does, and drives a co-installer through it.
+//
+//   install_harness --inf PATH --hwid ID [--hwid ID...] [--class Image|Media]
+//                   [--name FRIENDLY] [--dll PATH] [--install-fails]
+//                   [--installations N] [--no-destroy] [--setupapi]
+//
+// By default the harness loads the co-installer DLL (--dll, default
+// zkcoinst.dll) and calls its ZkCoInstaller itself, post-processing included.
+// With --setupapi it registers "zkcoinst.dll,ZkCoInstaller" as a co-installer
+// of the setup class and lets Wine's own SetupAPI call it.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "harness/device_install.h"
+
+namespace {
+
+int Usage() {
+    fprintf(stderr,
+            "usage: install_harness --inf PATH --hwid ID [--hwid ID...] [--class Image|Media]\n"
+            "                       [--name FRIENDLY] [--dll PATH] [--install-fails]\n"
+            "                       [--installations N] [--no-destroy] [--setupapi]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    InstallOptions options;
+    std::string dll = "zkcoinst.dll";
+    bool throughSetupApi = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--inf" && hasValue) {
+            options.infPath = argv[++i];
+        } else if (arg == "--hwid" && hasValue) {
+            options.hardwareIds.push_back(argv[++i]);
+        } else if (arg == "--class" && hasValue) {
+            options.setupClass = argv[++i];
+        } else if (arg == "--name" && hasValue) {
+            options.friendlyName = argv[++i];
+        } else if (arg == "--dll" && hasValue) {
+            dll = argv[++i];
+        } else if (arg == "--installations" && hasValue) {
+            options.installations = atoi(argv[++i]);
+        } else if (arg == "--install-fails") {
+            options.installFails = true;
+        } else if (arg == "--no-destroy") {
+            options.destroy = false;
+        } else if (arg == "--setupapi") {
+            throughSetupApi = true;
+        } else {
+            return Usage();
+        }
+    }
+    if (options.infPath.empty() || options.hardwareIds.empty()) {
+        return Usage();
+    }
+    char fullInf[MAX_PATH];
+    if (GetFullPathNameA(options.infPath.c_str(), MAX_PATH, fullInf, nullptr) == 0) {
+        fprintf(stderr, "install_harness: bad INF path %s\n", options.infPath.c_str());
+        return 1;
+    }
+    options.infPath = fullInf;
+
+    InstallReport report;
+    if (throughSetupApi) {
+        if (!RegisterClassCoInstaller(options.setupClass, "zkcoinst.dll,ZkCoInstaller")) {
+            fprintf(stderr, "install_harness: cannot register the class co-installer\n");
+            return 1;
+        }
+        report = InstallThroughSetupApi(options);
+        UnregisterClassCoInstaller(options.setupClass);
+    } else {
+        HMODULE module = LoadLibraryA(dll.c_str());
+        if (module == nullptr) {
+            fprintf(stderr, "install_harness: cannot load %s (%lu)\n", dll.c_str(), GetLastError());
+            return 1;
+        }
+        auto entry = reinterpret_cast<CoInstallerProc>(
+            reinterpret_cast<void*>(GetProcAddress(module, "ZkCoInstaller")));
+        if (entry == nullptr) {
+            fprintf(stderr, "install_harness: %s has no ZkCoInstaller export\n", dll.c_str());
+            FreeLibrary(module);
+            return 1;
+        }
+        report = InstallWithCoInstaller(options, entry);
+        FreeLibrary(module);
+    }
+    if (!report.ok) {
+        fprintf(stderr, "install_harness: %s\n", report.error.c_str());
+        return 1;
+    }
+    printf("finish-install action requested: %s\n", report.finishInstallRequested ? "yes" : "no");
+    return 0;
+}
