@@ -1,0 +1,48 @@
+// Removal of the package's own class filters that can no longer load: a filter
+// whose service is gone, or whose driver file is missing, is taken out of its
+// class key's list before the device's driver is installed, so that Windows
+// does not fail to start the class's devices over a filter it cannot find.
+#pragma once
+
+#include <windows.h>
+
+#include "core/device_context.h"
+
+// One filter of the package and the list that names it.
+struct ClassFilterEntry {
+    BOOL isLowerFilter;    // non-zero: "LowerFilters", zero: "UpperFilters"
+    BOOL enabled;          // the list is edited only when non-zero
+    char driverFile[16];   // file name in the system's drivers directory
+    char serviceName[16];  // the service, and the string that stands in the list
+    GUID classGuid;        // the setup class whose key holds the list
+};
+
+// The filters checked, in this order.
+extern const ClassFilterEntry ClassFilterTable[2];
+
+// Removes each orphaned filter of the table from its list. The status of the
+// last list edit it ran, 0 when it ran none. The context serves the log.
+DWORD RemoveOrphanClassFilters(DeviceContext* context);
+
+// *installed becomes 1 only when the service manager opened the service. 0, or
+// the service manager's error (a missing service is not an error).
+DWORD IsServiceInstalled(const ClassFilterEntry* row, int* installed);
+
+// 1 when the row's driver file is known to be absent from the system's drivers
+// directory; 0 when it is there or in doubt.
+int IsDriverFileMissing(const ClassFilterEntry* row);
+
+// The same probe in "<systemDirectory>\drivers\". A path that does not fit 260
+// characters is not probed (0): a shortened path would name another file.
+int IsDriverFileMissingIn(const char* systemDirectory, const ClassFilterEntry* row);
+
+// Removes every occurrence of the row's service name from the row's list; a
+// list left without strings is deleted. 0 or the failing call's Win32 error.
+DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row);
+
+// Copies source to output without the strings equal to filterName, logging
+// one line per string dropped. *outputSize: in, output's capacity; out, the
+// rebuilt size. True when the rebuilt size differs from sourceSize. An output
+// too small for the rebuild is refused (false, *outputSize 0).
+bool RebuildFilterList(DeviceContext* context, const char* filterName, const BYTE* source,
+                       DWORD sourceSize, BYTE* output, DWORD* outputSize);

@@ -1,0 +1,47 @@
+#include "driverstack/service_key.h"
+
+#include <cstring>
+
+#include "common/bounded_text.h"
+#include "common/win_handles.h"
+
+DWORD WriteServiceKey(const char* serviceName, const ServiceValue* values, size_t count,
+                      bool* opened) {
+    *opened = false;
+    zk::FixedText<MAX_PATH> path;
+    if (!path.Format("SYSTEM\\CurrentControlSet\\Services\\%s", serviceName)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    zk::UniqueRegKey key;
+    LONG status =
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
+    if (status != ERROR_SUCCESS) {
+        return static_cast<DWORD>(status);
+    }
+    *opened = true;
+    for (size_t i = 0; i < count; ++i) {
+        const ServiceValue& value = values[i];
+        if (value.type == REG_DWORD) {
+            status =
+                RegSetValueExA(key.Get(), value.name, 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&value.number), sizeof(value.number));
+        } else {
+            // The service's strings are stored by their length, without a
+            // terminating NUL, as the driver package has always stored them.
+            status = RegSetValueExA(key.Get(), value.name, 0, value.type,
+                                    reinterpret_cast<const BYTE*>(value.text),
+                                    static_cast<DWORD>(strlen(value.text)));
+        }
+        if (status != ERROR_SUCCESS) {
+            return static_cast<DWORD>(status);
+        }
+    }
+    return 0;
+}
+
+bool FormatClassKeyPath(char* path, size_t capacity, const char* classGuid) {
+    return classGuid != nullptr &&
+           zk::FormatText(path, capacity, "SYSTEM\\CurrentControlSet\\Control\\Class\\%s",
+                          classGuid);
+}

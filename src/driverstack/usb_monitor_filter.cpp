@@ -1,0 +1,90 @@
+#include "driverstack/usb_monitor_filter.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/win_handles.h"
+#include "core/tracked_alloc.h"
+#include "driverstack/multi_string.h"
+#include "driverstack/service_key.h"
+
+namespace {
+
+const char kServiceName[] = "ZKUSBSta";
+// The name and two NULs: a list of this one filter (10 bytes).
+const char kOneEntryList[] = "ZKUSBSta\0";
+const char kImageClass[] = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+const char kMediaClass[] = "{4D36E96C-E325-11CE-BFC1-08002BE10318}";
+
+}  // namespace
+
+int RegisterROVudevidNT() {
+    const ServiceValue values[] = {
+        {"DisplayName", REG_SZ, "Marvanto USB Monitor Filter", 0},
+        {"Type", REG_DWORD, nullptr, SERVICE_KERNEL_DRIVER},
+        {"Start", REG_DWORD, nullptr, SERVICE_DEMAND_START},
+        {"ErrorControl", REG_DWORD, nullptr, SERVICE_ERROR_NORMAL},
+        {"ImagePath", REG_SZ, "system32\\drivers\\ZKUSBSta.sys", 0},
+    };
+    bool opened = false;
+    DWORD status =
+        WriteServiceKey(kServiceName, values, sizeof(values) / sizeof(values[0]), &opened);
+    if (!opened) {
+        // There is no install log here; the setup program's console shows it.
+        printf("RegisterROVudevidNT> FAILED open key (%d)\n", static_cast<int>(status));
+        return 0;
+    }
+    if (status == 0) {
+        status = AddLowerFilterToClass(kImageClass);
+        if (status == 0) {
+            status = AddLowerFilterToClass(kMediaClass);
+        }
+    }
+    return status == 0 ? 1 : 0;
+}
+
+DWORD AddLowerFilterToClass(const char* classGuid) {
+    char path[MAX_PATH];
+    if (!FormatClassKeyPath(path, sizeof(path), classGuid)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    zk::UniqueRegKey key;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WRITE, key.Receive());
+    if (status != ERROR_SUCCESS) {
+        return static_cast<DWORD>(status);
+    }
+    DWORD size = 0;
+    status = RegQueryValueExA(key.Get(), "LowerFilters", nullptr, nullptr, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND || size == 0) {
+        return static_cast<DWORD>(RegSetValueExA(key.Get(), "LowerFilters", 0, REG_MULTI_SZ,
+                                                 reinterpret_cast<const BYTE*>(kOneEntryList),
+                                                 sizeof(kOneEntryList)));
+    }
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) {
+        return static_cast<DWORD>(status);
+    }
+    TrackedBuffer list(size);
+    if (!list) {
+        return static_cast<DWORD>(E_OUTOFMEMORY);
+    }
+    status = RegQueryValueExA(key.Get(), "LowerFilters", nullptr, nullptr, list.Bytes(), &size);
+    if (status != ERROR_SUCCESS) {
+        return static_cast<DWORD>(status);
+    }
+    size_t capacity = AppendCapacity(size, kServiceName);
+    TrackedBuffer rebuilt(static_cast<uint32_t>(capacity));
+    if (!rebuilt) {
+        return static_cast<DWORD>(E_OUTOFMEMORY);
+    }
+    memset(rebuilt.Get(), 0, capacity);
+    size_t rebuiltSize = 0;
+    bool present = false;
+    if (!AppendToMultiString(list.Chars(), size, kServiceName, rebuilt.Chars(), capacity,
+                             &rebuiltSize, &present)) {
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    // Written back also when the filter was there: the list comes out
+    // normalised (no empty strings, closing NUL in place).
+    return static_cast<DWORD>(RegSetValueExA(key.Get(), "LowerFilters", 0, REG_MULTI_SZ,
+                                             rebuilt.Bytes(), static_cast<DWORD>(rebuiltSize)));
+}
