@@ -8,6 +8,8 @@
 #include "core/install_log.h"
 #include "core/system_message.h"
 #include "core/version_probes.h"
+#include "launch/registered_apps.h"
+#include "launch/web_update.h"
 
 namespace {
 
@@ -20,6 +22,7 @@ DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     // Then the zkcoinst.ini section of the selected driver runs.
     // Then the preserve-and-restore pass over the protected shared files.
     // Then the registered pre-install programs.
+    LaunchRegisteredApp(context, deviceInfoSet, deviceInfoData, 0);
 
     char directory[MAX_PATH];
     if (!GetMediaSourceDirectory(deviceInfoSet, deviceInfoData, directory)) {
@@ -40,35 +43,54 @@ DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     return kPostProcessingRequired;
 }
 
-DWORD PostProcessInstallDevice(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
+DWORD PostProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
+                               PSP_DEVINFO_DATA deviceInfoData) {
     LogMessage(context, "DIF Code: DIF_INSTALLDEVICE (Post-processing) ---------------------\n");
-    // The registered post-install programs run here unless a finish-install
-    // action is wanted; then the device's friendly name and vendor are put
-    // right, and the codec registered.
+    // The registered post-install programs run now unless a finish-install
+    // action will follow, which then starts them.
+    if (!WantsFinishInstallAction(context, deviceInfoSet, deviceInfoData)) {
+        LaunchRegisteredApp(context, deviceInfoSet, deviceInfoData, 1);
+    }
+    // Then the device's friendly name and vendor are put right, and the codec
+    // registered.
     return NO_ERROR;
 }
 
-void NewDeviceWizardFinishInstall(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
+void NewDeviceWizardFinishInstall(DeviceContext* context, HDEVINFO deviceInfoSet,
+                                  PSP_DEVINFO_DATA deviceInfoData) {
     LogMessage(context, "DIF Code: DIF_NEWDEVICEWIZARD_FINISHINSTALL -----------------------\n");
     if (IsVistaOrLater()) {
-        // The finish-install action is requested here when the web-update
-        // decision wants one.
+        // The finish-install action is requested when the web-update decision
+        // wants one.
+        if (WantsFinishInstallAction(context, deviceInfoSet, deviceInfoData)) {
+            RequestFinishInstallAction(context, deviceInfoSet, deviceInfoData);
+        }
     } else {
         context->finishInstallPending = 1;
     }
 }
 
-void FinishInstallAction(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
+void FinishInstallAction(DeviceContext* context, HDEVINFO deviceInfoSet,
+                         PSP_DEVINFO_DATA deviceInfoData) {
     LogMessage(context, "DIF Code: DIF_FINISHINSTALL_ACTION --------------------------------\n");
     if (IsVistaOrLater()) {
         // The registered post-install programs, then the web-update program.
+        LaunchRegisteredApp(context, deviceInfoSet, deviceInfoData, 1);
+        if (LaunchKestrForDeviceClass(context, deviceInfoSet, deviceInfoData)) {
+            LaunchKestr(context, deviceInfoSet, deviceInfoData);
+        }
     }
 }
 
-void DestroyPrivateData(DeviceContext* context, HDEVINFO, PSP_DEVINFO_DATA) {
+void DestroyPrivateData(DeviceContext* context, HDEVINFO deviceInfoSet,
+                        PSP_DEVINFO_DATA deviceInfoData) {
     LogMessage(context, "DIF Code: DIF_DESTROYPRIVATEDATA ----------------------------------\n");
     // Before Vista, the web-update program starts here when the finish-install
     // code came for this set.
+    if (!IsVistaOrLater() && context->finishInstallPending &&
+        LaunchKestrForDeviceClass(context, deviceInfoSet, deviceInfoData)) {
+        LaunchKestr(context, deviceInfoSet, deviceInfoData);
+    }
     ReleaseDeviceContext(context);
 }
 
