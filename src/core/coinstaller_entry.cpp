@@ -10,6 +10,7 @@
 #include "core/version_probes.h"
 #include "launch/registered_apps.h"
 #include "launch/web_update.h"
+#include "setupactions/setup_interpreter.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     LogMessage(context, "DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\n");
     // The driver stack's orphaned class filters are removed first.
     // Then the zkcoinst.ini section of the selected driver runs.
+    RunDriverSetupSection(context, deviceInfoSet, deviceInfoData);
     // Then the preserve-and-restore pass over the protected shared files.
     // Then the registered pre-install programs.
     LaunchRegisteredApp(context, deviceInfoSet, deviceInfoData, 0);

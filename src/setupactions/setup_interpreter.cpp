@@ -111,9 +111,9 @@ void RunSetupLine(SectionRun* run, const char* line) {
 // How many of the count characters read hold whole lines. When the buffer was
 // full, the platform may have cut the last line where the buffer ended; a cut
 // line would register another file or touch another registry value, so it is
-// checked against a larger read and left out, with a log line, when cut.
-size_t WholeLinesRead(DeviceContext* context, const char* sectionName, const char* iniPath,
-                      const char* section, size_t count) {
+// checked against a larger read and left out when cut.
+size_t WholeLinesRead(const char* sectionName, const char* iniPath, const char* section,
+                      size_t count) {
     if (!zk::SectionReadMayBeCut(count, kSectionCapacity)) {
         return count;
     }
@@ -123,15 +123,7 @@ size_t WholeLinesRead(DeviceContext* context, const char* sectionName, const cha
         longerCount =
             GetPrivateProfileSectionA(sectionName, longer.Chars(), kCheckCapacity, iniPath);
     }
-    size_t whole =
-        zk::WholeSectionLines(section, count, longer ? longer.Chars() : nullptr, longerCount);
-    if (whole < count) {
-        LogMessage(context,
-                   "WARNING: Section %s is longer than %u characters; its cut last line is not "
-                   "run: %s\n",
-                   sectionName, static_cast<unsigned>(kSectionCapacity), section + whole);
-    }
-    return whole;
+    return zk::WholeSectionLines(section, count, longer ? longer.Chars() : nullptr, longerCount);
 }
 
 }  // namespace
@@ -206,8 +198,11 @@ bool RunSetupSection(DeviceContext* context, PSP_DEVINFO_DATA deviceInfoData,
                 LogMessage(context, "Section %s doesn't exist in INI file.\n", sectionName);
             }
         } else {
-            size_t whole = WholeLinesRead(context, sectionName, iniPath, section,
-                                          count < kSectionCapacity ? count : 0);
+            // Never walk past the buffer, whatever count the platform gave.
+            if (count > kSectionCapacity) {
+                count = kSectionCapacity;
+            }
+            size_t whole = WholeLinesRead(sectionName, iniPath, section, count);
             size_t position = 0;
             const char* next = nullptr;
             size_t length = 0;
@@ -222,6 +217,15 @@ bool RunSetupSection(DeviceContext* context, PSP_DEVINFO_DATA deviceInfoData,
                 memcpy(line, next, length);
                 line[length] = '\0';
                 RunSetupLine(&run, line);
+            }
+            size_t cutPosition = whole;
+            if (zk::NextSectionLine(section, count, &cutPosition, &next, &length)) {
+                // Reported where the line would have run.
+                LogMessage(context,
+                           "WARNING: Section %s is longer than %u characters; its cut last line "
+                           "is not run: %.*s\n",
+                           sectionName, static_cast<unsigned>(kSectionCapacity),
+                           static_cast<int>(length), next);
             }
             if (!run.installBandwidthMonitor) {
                 return !failed;

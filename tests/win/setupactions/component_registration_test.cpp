@@ -23,7 +23,7 @@ std::string ServerFixture() {
 // Copies a fixture to path (creating one level of folder when asked) and
 // removes the copy and its record afterwards, once the started process lets go.
 class FixtureCopy {
-  public:
+public:
     FixtureCopy(const std::string& fixture, const std::string& path) : path_(path) {
         EXPECT_TRUE(CopyFileA(fixture.c_str(), path.c_str(), FALSE)) << path;
     }
@@ -34,7 +34,7 @@ class FixtureCopy {
     const std::string& Path() const { return path_; }
     std::string Record() const { return path_ + ".ran"; }
 
-  private:
+private:
     std::string path_;
 };
 

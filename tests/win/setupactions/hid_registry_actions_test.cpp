@@ -22,7 +22,7 @@ std::string Dword(DWORD value) {
 
 // Creates kTestKey\Level1\Level2 with a few values, removed again afterwards.
 class TestKeys {
-  public:
+public:
     TestKeys() {
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, kTestKey);
         HKEY key = nullptr;
@@ -103,7 +103,7 @@ TEST(RegistryActions, DeleteRemovesOneValue) {
 // The system directory's hidusb.sys and its Drivers copy, as the test found
 // them, are put back afterwards.
 class HidUsbFiles {
-  public:
+public:
     HidUsbFiles()
         : source_(zktest::SystemDirectory() + "\\hidusb.sys"),
           target_(zktest::SystemDirectory() + "\\Drivers\\hidusb.sys"),
@@ -115,7 +115,7 @@ class HidUsbFiles {
         return "   Copying File \n   From: " + source_ + "\n   To: " + target_ + "\n";
     }
 
-  private:
+private:
     std::string source_;
     std::string target_;
     zktest::SavedFile savedSource_;

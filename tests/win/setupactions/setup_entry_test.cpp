@@ -15,7 +15,7 @@ namespace {
 // zkcoinst.ini with the test's sections; it, and what a monitor installation
 // writes, are put back afterwards.
 class EntryIni {
-  public:
+public:
     explicit EntryIni(const std::string& text)
         : path_(zktest::SystemDirectory() + "\\zkcoinst.ini"),
           saved_(path_),
@@ -29,7 +29,7 @@ class EntryIni {
         zktest::WriteFileBytes(path_, text);
     }
 
-  private:
+private:
     std::string path_;
     zktest::SavedFile saved_;
     zktest::KeyRemovedAfterwards monitor_;

@@ -47,7 +47,7 @@ bool KeyExists(const std::string& path) {
 // zkcoinst.ini in the system directory with the test's text, and whatever the
 // monitor and storage filter installations write put back afterwards.
 class SetupIni {
-  public:
+public:
     explicit SetupIni(const std::string& text)
         : path_(zktest::SystemDirectory() + "\\zkcoinst.ini"),
           savedIni_(path_),
@@ -67,7 +67,7 @@ class SetupIni {
     }
     const std::string& Path() const { return path_; }
 
-  private:
+private:
     std::string path_;
     zktest::SavedFile savedIni_;
     zktest::KeyRemovedAfterwards monitor_;
@@ -100,7 +100,7 @@ struct Outcome {
     std::string log;
 };
 
-Outcome Run(const char* section, PSP_DEVINFO_DATA device = nullptr) {
+Outcome RunSection(const char* section, PSP_DEVINFO_DATA device = nullptr) {
     Outcome outcome{false, ""};
     outcome.log = LoggedRun([&](DeviceContext* context) {
         outcome.result = RunSetupSection(context, device, section);
@@ -116,7 +116,7 @@ TEST(SetupSection, TheExampleSectionRegistersSetsTheOptionAndDeclinesTheMonitor)
         "10,TWAIN_32\\Pictavue\\zksf.dll\r\n"
         "99,DisableUnsafeDialog\r\n"
         "103,NO_ROVudevid\r\n");
-    Outcome run = Run("ZkCam");
+    Outcome run = RunSection("ZkCam");
     EXPECT_TRUE(run.result);
     const std::string system = zktest::SystemDirectory();
     const std::string windows = zktest::WindowsDirectory();
@@ -159,7 +159,7 @@ TEST(SetupSection, LinesRunInFileOrderAndTheMonitorComesLast) {
         "\\Stale\r\n"
         "103,ROVudevid\r\n"
         "99,DisableAutoPlayNow\r\n");
-    Outcome run = Run("Demo");
+    Outcome run = RunSection("Demo");
     EXPECT_TRUE(run.result);
     EXPECT_EQ(RunHeader("Demo") + RegisteredDll(component, scratch.Path()) +
                   "   CreateRegKeyHKLM: " + key + "\\Enabled \n" + "   DeleteRegKeyHKLM: " + key +
@@ -194,7 +194,7 @@ TEST(SetupSection, OtherCodesAndLinesWithoutCommaRegisterTheArgumentUnchanged) {
         "zkcodec2.ocx\r\n"
         "NoFNW=1\r\n"
         "11,dir\\with,comma.ocx\r\n");
-    Outcome run = Run("Codes");
+    Outcome run = RunSection("Codes");
     EXPECT_TRUE(run.result);
     const std::string system = zktest::SystemDirectory();
     EXPECT_EQ(RunHeader("Codes") + Registered("zkcodec2.ocx", "") + Registered("zkcodec2.ocx", "") +
@@ -212,7 +212,7 @@ TEST(SetupSection, WordsThatSelectNothingAreSilent) {
         "101,CopyHidUsbDriver\r\n"
         "101,Other\r\n"
         "99,DisableUnsafeDialogNow\r\n");
-    Outcome run = Run("Words");
+    Outcome run = RunSection("Words");
     EXPECT_EQ(RunHeader("Words") +
                   "   DisableUnsafeDialog: Going to Set Registry settings to disable unsafe "
                   "dialog removal\n" +
@@ -226,7 +226,7 @@ TEST(SetupSection, TheMonitorIsDeclinedFromAnyLine) {
     for (const char* text :
          {"[M]\r\n103,NO_ROVudevid\r\nplain\r\n", "[M]\r\nplain\r\n103,NO_ROVudevid_anyway\r\n"}) {
         SetupIni ini(text);
-        Outcome run = Run("M");
+        Outcome run = RunSection("M");
         EXPECT_TRUE(run.result);
         EXPECT_EQ(std::string::npos, run.log.find(kMonitorLine)) << run.log;
         EXPECT_NE(std::string::npos, run.log.find("   Will not Install ROVudevid.\n"));
@@ -240,7 +240,7 @@ TEST(SetupSection, HidUsbDriverCopyRunsFromItsLine) {
     zktest::SavedFile target(zktest::SystemDirectory() + "\\Drivers\\hidusb.sys");
     zktest::WriteFileBytes(zktest::SystemDirectory() + "\\hidusb.sys", "hid driver");
     SetupIni ini("[Hid]\r\n101,CopyHIDUSBDriver now\r\n");
-    Outcome run = Run("Hid");
+    Outcome run = RunSection("Hid");
     const std::string system = zktest::SystemDirectory();
     EXPECT_EQ(RunHeader("Hid") + "   Calling CopyHIDUSBDriver()...\n   Copying File \n" +
                   "   From: " + system + "\\hidusb.sys\n   To: " + system +
@@ -262,7 +262,7 @@ TEST(SetupSection, AMissingSectionFailsOnlyForImageDevicesOn2000AndXP) {
     const std::string missing = "   Section Absent doesn't exist in INI file.\n";
     {
         SetupIni ini("[Present]\r\nplain\r\n");
-        Outcome run = Run("Absent", &image);
+        Outcome run = RunSection("Absent", &image);
         EXPECT_EQ(!older, run.result);
         EXPECT_EQ(RunHeader("Absent") +
                       (older ? "   ERROR: Section Absent not found !\n" : missing) + kMonitorLine,
@@ -271,22 +271,22 @@ TEST(SetupSection, AMissingSectionFailsOnlyForImageDevicesOn2000AndXP) {
         EXPECT_TRUE(KeyExists(MonitorKey()));
 
         for (PSP_DEVINFO_DATA device : {&other, static_cast<PSP_DEVINFO_DATA>(nullptr)}) {
-            run = Run("Absent", device);
+            run = RunSection("Absent", device);
             EXPECT_TRUE(run.result);
             EXPECT_EQ(RunHeader("Absent") + missing + kMonitorLine, run.log);
         }
         // An empty section reads as a missing one.
         zktest::WriteFileBytes(ini.Path(), "[Absent]\r\n");
-        run = Run("Absent", &other);
+        run = RunSection("Absent", &other);
         EXPECT_TRUE(run.result);
         EXPECT_EQ(RunHeader("Absent") + missing + kMonitorLine, run.log);
     }
     {
         // No zkcoinst.ini at all behaves the same.
         SetupIni none("");
-        Outcome run = Run("Absent", &image);
+        Outcome run = RunSection("Absent", &image);
         EXPECT_EQ(!older, run.result);
-        run = Run("Absent", nullptr);
+        run = RunSection("Absent", nullptr);
         EXPECT_TRUE(run.result);
         EXPECT_EQ(RunHeader("Absent") + missing + kMonitorLine, run.log);
     }
@@ -306,7 +306,7 @@ std::string NumberedLines(int count) {
 
 TEST(SetupSection, OnlyWholeLinesOfALongSectionRun) {
     SetupIni ini("[Long]\r\n" + NumberedLines(30));
-    Outcome run = Run("Long");
+    Outcome run = RunSection("Long");
     std::string expected = RunHeader("Long");
     for (int i = 0; i < 19; ++i) {
         char path[32];
@@ -321,7 +321,7 @@ TEST(SetupSection, OnlyWholeLinesOfALongSectionRun) {
     // A section that just fits runs to its last line, whatever the count says.
     for (const char* last : {"12,last_xxxxxxxxxxxxxx", "12,last_xxxxxxxxxxxxxxx"}) {
         zktest::WriteFileBytes(ini.Path(), "[Long]\r\n" + NumberedLines(19) + last + "\r\n");
-        run = Run("Long");
+        run = RunSection("Long");
         EXPECT_NE(std::string::npos, run.log.find(Registered(last + 3, ""))) << run.log;
         EXPECT_EQ(std::string::npos, run.log.find("WARNING")) << run.log;
     }
@@ -351,7 +351,7 @@ TEST(SetupSection, LinesAndPathsThatDoNotFitAreRefused) {
     };
     for (const Case& c : cases) {
         SetupIni ini("[Fit]\r\n" + c.line + "\r\nafter\r\n");
-        Outcome run = Run("Fit");
+        Outcome run = RunSection("Fit");
         // The refused line is skipped; the next one still runs.
         EXPECT_EQ(RunHeader("Fit") + c.logged + Registered("after", "") + kMonitorLine, run.log);
     }
@@ -361,7 +361,7 @@ TEST(SetupSection, LinesAndPathsThatDoNotFitAreRefused) {
 // A device of the test INF with its best driver selected, as the device
 // installer has it at DIF_INSTALLDEVICE.
 class TestDevice {
-  public:
+public:
     TestDevice() {
         set_ = SetupDiCreateDeviceInfoList(&kImageClass, nullptr);
         memset(&data_, 0, sizeof(data_));
@@ -389,7 +389,7 @@ class TestDevice {
     HDEVINFO Set() const { return set_; }
     PSP_DEVINFO_DATA Data() { return &data_; }
 
-  private:
+private:
     HDEVINFO set_;
     SP_DEVINFO_DATA data_;
 };
