@@ -8,6 +8,9 @@
 #include "core/install_log.h"
 #include "core/system_message.h"
 #include "core/version_probes.h"
+#include "driverstack/codec_registration.h"
+#include "driverstack/friendly_name.h"
+#include "driverstack/orphan_filters.h"
 #include "launch/registered_apps.h"
 #include "launch/web_update.h"
 #include "setupactions/setup_interpreter.h"
@@ -19,7 +22,9 @@ const char kValueAddProgram[] = "xwvalueadd.exe";
 DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
                               PSP_DEVINFO_DATA deviceInfoData) {
     LogMessage(context, "DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\n");
-    // The driver stack's orphaned class filters are removed first.
+    // Filters of the package that can no longer load go first, before the
+    // device's driver is installed below them.
+    RemoveOrphanClassFilters(context);
     // Then the zkcoinst.ini section of the selected driver runs.
     RunDriverSetupSection(context, deviceInfoSet, deviceInfoData);
     // Then the preserve-and-restore pass over the protected shared files.
@@ -42,6 +47,7 @@ DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     }
 
     // The codec registration is the last step of both phases.
+    UpdateCodecs(context);
     return kPostProcessingRequired;
 }
 
@@ -53,8 +59,10 @@ DWORD PostProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     if (!WantsFinishInstallAction(context, deviceInfoSet, deviceInfoData)) {
         LaunchRegisteredApp(context, deviceInfoSet, deviceInfoData, 1);
     }
-    // Then the device's friendly name and vendor are put right, and the codec
-    // registered.
+    // Then the device's friendly name and vendor are put right in the driver
+    // key the installation just wrote, and the codec registered again.
+    UpdateFriendlyNameAndVendor(deviceInfoSet, deviceInfoData);
+    UpdateCodecs(context);
     return NO_ERROR;
 }
 
