@@ -13,6 +13,7 @@
 #include "driverstack/orphan_filters.h"
 #include "launch/registered_apps.h"
 #include "launch/web_update.h"
+#include "preserve/restore_pass.h"
 #include "setupactions/setup_interpreter.h"
 
 namespace {
@@ -27,7 +28,9 @@ DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     RemoveOrphanClassFilters(context);
     // Then the zkcoinst.ini section of the selected driver runs.
     RunDriverSetupSection(context, deviceInfoSet, deviceInfoData);
-    // Then the preserve-and-restore pass over the protected shared files.
+    // Then the preserve-and-restore pass over the protected shared files; a
+    // file in use is left to the next start through the registry's rename list.
+    RestoreNewerFiles(context, false);
     // Then the registered pre-install programs.
     LaunchRegisteredApp(context, deviceInfoSet, deviceInfoData, 0);
 

@@ -1,0 +1,98 @@
+#include "preserve/rename_list.h"
+
+#include <cstring>
+
+namespace {
+
+const char kNtPrefix[] = "\\??\\";
+const size_t kNtPrefixLength = sizeof(kNtPrefix) - 1;
+
+// Length of the string at offset, stopping at the list's end; *terminated
+// tells whether its NUL lies inside the list.
+size_t StringLength(const char* list, size_t listSize, size_t offset, bool* terminated) {
+    const void* nul = memchr(list + offset, '\0', listSize - offset);
+    *terminated = nul != nullptr;
+    return nul == nullptr ? listSize - offset
+                          : static_cast<size_t>(static_cast<const char*>(nul) - (list + offset));
+}
+
+// Where the kept part of the list ends, and how many NULs must follow it to
+// complete its last pair (0, 1 or 2).
+struct ListEnd {
+    size_t keep;
+    size_t missingNuls;
+};
+
+// Walks the pairs the way the boot-time reader does: a pair begins with a
+// non-empty source; an empty string where a source is expected ends the list.
+ListEnd FindListEnd(const char* list, size_t listSize) {
+    size_t at = 0;
+    while (at < listSize && list[at] != '\0') {
+        bool terminated = false;
+        size_t sourceLength = StringLength(list, listSize, at, &terminated);
+        if (!terminated) {
+            // A source cut off at the value's end: close it and give it an
+            // empty destination.
+            return {listSize, 2};
+        }
+        size_t destination = at + sourceLength + 1;
+        if (destination == listSize) {
+            // A source whose destination is missing altogether. It is either
+            // the temporary file of a move or a file to delete; an empty
+            // destination deletes it, which is harmless in both cases and
+            // keeps it from pairing with our request.
+            return {listSize, 1};
+        }
+        size_t destinationLength = StringLength(list, listSize, destination, &terminated);
+        if (!terminated) {
+            return {listSize, 1};
+        }
+        at = destination + destinationLength + 1;
+    }
+    return {at, 0};
+}
+
+char* Put(char* out, const char* text, size_t length) {
+    memcpy(out, text, length);
+    return out + length;
+}
+
+}  // namespace
+
+size_t RenameRequestCapacity(size_t listSize, size_t targetLength, size_t tempPathLength) {
+    // Two NULs that an incomplete last pair may need, then the four strings
+    // with their prefixes and NULs, and the closing NUL.
+    return listSize + 2 + (kNtPrefixLength + targetLength + 1) + 1 +
+           (kNtPrefixLength + tempPathLength + 1) + (1 + kNtPrefixLength + targetLength + 1) + 1;
+}
+
+bool AppendRenameRequest(char* buffer, size_t capacity, size_t listSize, const char* target,
+                         const char* tempPath, size_t* newSize) {
+    if (listSize > capacity) {
+        return false;
+    }
+    ListEnd end = FindListEnd(buffer, listSize);
+    size_t targetLength = strlen(target);
+    size_t tempPathLength = strlen(tempPath);
+    size_t requestSize = RenameRequestCapacity(0, targetLength, tempPathLength) - 2;
+    if (end.keep + end.missingNuls > capacity ||
+        requestSize > capacity - end.keep - end.missingNuls) {
+        return false;
+    }
+    char* out = buffer + end.keep;
+    for (size_t i = 0; i < end.missingNuls; ++i) {
+        *out++ = '\0';
+    }
+    // Pair 1 deletes the target; pair 2 moves the temporary copy onto it.
+    out = Put(out, kNtPrefix, kNtPrefixLength);
+    out = Put(out, target, targetLength + 1);
+    *out++ = '\0';
+    out = Put(out, kNtPrefix, kNtPrefixLength);
+    out = Put(out, tempPath, tempPathLength + 1);
+    *out++ = '!';
+    out = Put(out, kNtPrefix, kNtPrefixLength);
+    out = Put(out, target, targetLength + 1);
+    *out++ = '\0';
+    *newSize = static_cast<size_t>(out - buffer);
+    return true;
+}

@@ -1,0 +1,137 @@
+#include "preserve/restore_pass.h"
+
+#include <windows.h>
+
+#include "common/bounded_text.h"
+#include "core/install_log.h"
+#include "core/system_message.h"
+#include "preserve/deferred_replacement.h"
+#include "preserve/protected_files.h"
+#include "preserve/shared_copies.h"
+
+namespace {
+
+// The directory buffers and the found path are 255 bytes: the found path
+// plus ".tmp" must still fit a MAX_PATH buffer when it is scheduled.
+const UINT kDirectorySize = 255;
+const size_t kFoundPathSize = 255;
+
+void LogFileError(DeviceContext* context, const char* what, const char* fileName, DWORD error) {
+    char text[MAX_PATH];
+    GetSystemMessageText(error, text, sizeof(text));
+    // The system text carries the line break.
+    LogMessage(context, "ERROR: Couldn't %s %s. 0x%08X - %s", what, fileName,
+               static_cast<unsigned>(error), text);
+}
+
+// Removes a file of our own making; its failure changes nothing.
+void RemoveScratchFile(const char* path) {
+    DWORD error = GetLastError();
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path);
+    SetLastError(error);
+}
+
+// Puts found in place of installed without ever leaving neither copy on disk:
+// the copy goes to "<installed>.new", the installed file is moved aside to
+// "<installed>.old", the new one takes its name, and only then is the old one
+// deleted. A file that cannot be deleted (in use, read-only) is put back as it
+// was and reported as the delete failure, so that it is left to the next
+// start. True when the new file is in place.
+bool ReplaceInstalledFile(DeviceContext* context, const ProtectedFile& row, const char* installed,
+                          const char* found) {
+    zk::FixedText<MAX_PATH> newPath;
+    zk::FixedText<MAX_PATH> oldPath;
+    if (!newPath.Format("%s.new", installed) || !oldPath.Format("%s.old", installed)) {
+        LogFileError(context, "copy", row.fileName, ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    if (!CopyFileA(found, newPath.c_str(), FALSE)) {
+        DWORD error = GetLastError();
+        RemoveScratchFile(newPath.c_str());
+        LogFileError(context, "copy", row.fileName, error);
+        return false;
+    }
+    // A leftover of an interrupted earlier pass would block the move aside;
+    // the installed file exists (it has a version), so the leftover is no
+    // one's only copy.
+    RemoveScratchFile(oldPath.c_str());
+    // A file held open without delete sharing cannot be moved either, and
+    // fails here with the same error its deletion would.
+    if (!MoveFileA(installed, oldPath.c_str())) {
+        DWORD error = GetLastError();
+        RemoveScratchFile(newPath.c_str());
+        LogFileError(context, "delete", row.fileName, error);
+        return false;
+    }
+    if (!MoveFileA(newPath.c_str(), installed)) {
+        DWORD error = GetLastError();
+        MoveFileA(oldPath.c_str(), installed);
+        RemoveScratchFile(newPath.c_str());
+        LogFileError(context, "copy", row.fileName, error);
+        return false;
+    }
+    if (!DeleteFileA(oldPath.c_str())) {
+        // Undone in reverse order: the old file gets its name back.
+        DWORD error = GetLastError();
+        if (MoveFileA(installed, newPath.c_str())) {
+            MoveFileA(oldPath.c_str(), installed);
+            RemoveScratchFile(newPath.c_str());
+        }
+        LogFileError(context, "delete", row.fileName, error);
+        return false;
+    }
+    return true;
+}
+
+void RestoreRow(DeviceContext* context, const ProtectedFile& row, bool useWinInit) {
+    char windowsDirectory[kDirectorySize];
+    char systemDirectory[kDirectorySize];
+    char installed[MAX_PATH];
+    UINT windowsLength = GetWindowsDirectoryA(windowsDirectory, kDirectorySize);
+    UINT systemLength = GetSystemDirectoryA(systemDirectory, kDirectorySize);
+    bool formed = windowsLength != 0 && windowsLength < kDirectorySize && systemLength != 0 &&
+                  systemLength < kDirectorySize &&
+                  ResolveInstalledPath(row.installedPath, windowsDirectory, systemDirectory,
+                                       installed, sizeof(installed));
+    LogMessage(context, "Processing %s.\n", row.fileName);
+    if (!formed) {
+        // A cut path would name some other file.
+        LogMessage(context, "ERROR: Install location of %s is too long.\n", row.fileName);
+        return;
+    }
+
+    char found[kFoundPathSize];
+    FileVersion previous;
+    FindNewestSharedCopy(row, found, sizeof(found), &previous);
+    FileVersion current;
+    GetFileVersion(installed, &current);
+    LogMessage(context, "New file version %d.%d.%d.%d.\n", current.major, current.minor,
+               current.build, current.revision);
+    LogMessage(context, "Previous file version %d.%d.%d.%d.\n", previous.major, previous.minor,
+               previous.build, previous.revision);
+    if (!IsNewerVersion(previous, current)) {
+        return;
+    }
+    LogMessage(context, "Restoring %s\n", found);
+    if (IsNoVersion(current)) {
+        LogMessage(context, "File isn't exist\n");
+        return;
+    }
+    if (ReplaceInstalledFile(context, row, installed, found)) {
+        return;
+    }
+    if (useWinInit) {
+        ScheduleWinInitRename(context, installed, found);
+    } else {
+        SchedulePendingRename(context, installed, found);
+    }
+}
+
+}  // namespace
+
+void RestoreNewerFiles(DeviceContext* context, bool useWinInit) {
+    for (const ProtectedFile* row = ProtectedFileTable; row->installedPath != nullptr; ++row) {
+        RestoreRow(context, *row, useWinInit);
+    }
+}

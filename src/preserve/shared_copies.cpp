@@ -1,0 +1,103 @@
+#include "preserve/shared_copies.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "common/bounded_text.h"
+#include "common/win_handles.h"
+#include "core/tracked_alloc.h"
+#include "launch/path_template.h"
+
+namespace {
+
+const FileVersion kNoVersion = {0, 0, 0, 0};
+
+}  // namespace
+
+uint32_t GetFileVersion(const char* path, FileVersion* version) {
+    *version = kNoVersion;
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    if (size == 0) {
+        return GetLastError();
+    }
+    TrackedBuffer block(size);
+    if (!block) {
+        return E_FAIL;
+    }
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!GetFileVersionInfoA(path, handle, size, block.Get()) ||
+        !VerQueryValueA(block.Get(), "\\", reinterpret_cast<void**>(&info), &infoSize)) {
+        DWORD error = GetLastError();
+        // A failure is never reported as success, even when the system left
+        // no error code behind.
+        return error != 0 ? error : static_cast<uint32_t>(E_FAIL);
+    }
+    // A root block too short for the fixed information (or without its
+    // signature) is no version resource one can read.
+    if (info == nullptr || infoSize < sizeof(VS_FIXEDFILEINFO) || info->dwSignature != 0xFEEF04BD) {
+        return E_FAIL;
+    }
+    *version = FileVersionFromFixedInfo(info->dwFileVersionMS, info->dwFileVersionLS);
+    return 0;
+}
+
+void SearchNewestCopy(const char* directory, const char* fileName, char* bestPath,
+                      size_t bestPathSize, FileVersion* bestVersion) {
+    zk::FixedText<MAX_PATH> path;
+    if (path.Format("%s\\%s", directory, fileName)) {
+        FileVersion candidate;
+        GetFileVersion(path.c_str(), &candidate);
+        // A path that does not fit the caller's buffer cannot be handed on,
+        // so that copy is not chosen; the best one so far stays intact.
+        if (IsNewerVersion(candidate, *bestVersion) && strlen(path.c_str()) < bestPathSize) {
+            *bestVersion = candidate;
+            zk::CopyText(bestPath, bestPathSize, path.c_str());
+        }
+    }
+
+    if (!path.Format("%s\\*", directory)) {
+        return;
+    }
+    WIN32_FIND_DATAA entry;
+    zk::UniqueFindHandle find(FindFirstFileA(path.c_str(), &entry));
+    if (!find) {
+        return;
+    }
+    // Any failure of FindNextFileA ends this directory, not only the end of
+    // its entries: repeating the enumeration could loop for ever.
+    do {
+        if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0 ||
+            (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            continue;
+        }
+        if (path.Format("%s\\%s", directory, entry.cFileName)) {
+            SearchNewestCopy(path.c_str(), fileName, bestPath, bestPathSize, bestVersion);
+        }
+    } while (FindNextFileA(find.Get(), &entry));
+}
+
+void FindNewestSharedCopy(const ProtectedFile& row, char* bestPath, size_t bestPathSize,
+                          FileVersion* version) {
+    if (row.installedPath == nullptr || row.searchRoot == nullptr) {
+        return;
+    }
+    if (bestPathSize > 0) {
+        bestPath[0] = '\0';
+    }
+    *version = kNoVersion;
+    size_t size = strlen(row.searchRoot) + 1;
+    char* templateBuffer = static_cast<char*>(TrackedAlloc(static_cast<uint32_t>(size)));
+    if (templateBuffer == nullptr) {
+        return;
+    }
+    memcpy(templateBuffer, row.searchRoot, size);
+    // The expansion takes the template buffer over and hands back its own.
+    TrackedBuffer root = TrackedBuffer::Adopt(ExpandPathTemplate(templateBuffer));
+    if (!root) {
+        return;
+    }
+    SearchNewestCopy(root.Chars(), row.fileName, bestPath, bestPathSize, version);
+}

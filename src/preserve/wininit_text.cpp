@@ -1,0 +1,114 @@
+#include "preserve/wininit_text.h"
+
+#include <cstring>
+
+namespace {
+
+const char kHeader[] = "[rename]";
+const size_t kHeaderLength = sizeof(kHeader) - 1;
+const char kLineEnd[] = "\r\n";
+const size_t kLineEndLength = sizeof(kLineEnd) - 1;
+const char kDelete[] = "NULL=";
+const size_t kDeleteLength = sizeof(kDelete) - 1;
+
+// End of the line that starts at offset: just past its line feed, or the
+// file's end.
+size_t LineEnd(const char* file, size_t fileSize, size_t offset) {
+    const void* feed = memchr(file + offset, '\n', fileSize - offset);
+    return feed == nullptr ? fileSize
+                           : static_cast<size_t>(static_cast<const char*>(feed) - file) + 1;
+}
+
+bool ContainsHeader(const char* line, size_t length) {
+    // The line may hold NUL bytes, so it is searched by length, not as a string.
+    for (size_t at = 0; at + kHeaderLength <= length; ++at) {
+        if (memcmp(line + at, kHeader, kHeaderLength) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Writer {
+    char* out;
+    size_t capacity;
+    size_t size;
+    bool ok;
+
+    void Put(const char* text, size_t length) {
+        if (!ok || length > capacity - size) {
+            ok = false;
+            return;
+        }
+        memcpy(out + size, text, length);
+        size += length;
+    }
+    void Put(const char* text) { Put(text, strlen(text)); }
+};
+
+}  // namespace
+
+size_t WinInitRenameCapacity(size_t fileSize, size_t targetLength, size_t sourceLength) {
+    // A line end for an unterminated last line, the header with its line end,
+    // "NULL=<target>" with its line end, "<target>=<source>" with one.
+    return fileSize + kLineEndLength + (kHeaderLength + kLineEndLength) +
+           (kDeleteLength + targetLength + kLineEndLength) +
+           (targetLength + 1 + sourceLength + kLineEndLength);
+}
+
+bool AddWinInitRename(const char* file, size_t fileSize, const char* target, const char* source,
+                      char* output, size_t capacity, size_t* outputSize) {
+    *outputSize = 0;
+    // The end of the header line; fileSize + 1 while none has been met.
+    size_t sectionStart = fileSize + 1;
+    for (size_t at = 0; at < fileSize;) {
+        size_t end = LineEnd(file, fileSize, at);
+        size_t length = end - at;
+        if (file[end - 1] == '\n') {
+            --length;
+        }
+        if (ContainsHeader(file + at, length)) {
+            sectionStart = end;
+            break;
+        }
+        at = end;
+    }
+
+    bool hasSection = sectionStart <= fileSize;
+    // Where the request lines go: in front of the next section's header, or at
+    // the end of the file.
+    size_t insertAt = fileSize;
+    if (hasSection) {
+        for (size_t at = sectionStart; at < fileSize; at = LineEnd(file, fileSize, at)) {
+            if (file[at] == '[') {
+                insertAt = at;
+                break;
+            }
+        }
+    }
+
+    Writer writer = {output, capacity, 0, true};
+    writer.Put(file, insertAt);
+    if (insertAt > 0 && file[insertAt - 1] != '\n') {
+        writer.Put(kLineEnd, kLineEndLength);
+    }
+    if (!hasSection) {
+        writer.Put(kHeader, kHeaderLength);
+        writer.Put(kLineEnd, kLineEndLength);
+    }
+    writer.Put(kDelete, kDeleteLength);
+    writer.Put(target);
+    writer.Put(kLineEnd, kLineEndLength);
+    writer.Put(target);
+    writer.Put("=", 1);
+    writer.Put(source);
+    if (insertAt < fileSize) {
+        writer.Put(kLineEnd, kLineEndLength);
+        writer.Put(file + insertAt, fileSize - insertAt);
+    }
+    if (!writer.ok) {
+        return false;
+    }
+    *outputSize = writer.size;
+    return true;
+}

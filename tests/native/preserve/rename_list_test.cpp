@@ -1,0 +1,106 @@
+#include "preserve/rename_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace std::string_literals;
+
+const char kTarget[] = "C:\\WINDOWS\\system32\\ZKUI2.dll";
+const char kTemp[] = "C:\\Shared\\ZKUI2.dll.tmp";
+
+// Our request as it must appear, closing NUL included.
+const std::string kRequest =
+    "\\??\\C:\\WINDOWS\\system32\\ZKUI2.dll\0"s
+    "\0"s
+    "\\??\\C:\\Shared\\ZKUI2.dll.tmp\0"s
+    "!\\??\\C:\\WINDOWS\\system32\\ZKUI2.dll\0"s
+    "\0"s;
+
+// Appends into a heap block of exactly the capacity the caller is told to
+// allocate, so that the sanitizer sees any write past it.
+std::string Append(const std::string& list, const char* target = kTarget,
+                   const char* temp = kTemp) {
+    size_t capacity = RenameRequestCapacity(list.size(), strlen(target), strlen(temp));
+    std::unique_ptr<char[]> buffer(new char[capacity]);
+    list.copy(buffer.get(), list.size());
+    size_t size = 0;
+    EXPECT_TRUE(AppendRenameRequest(buffer.get(), capacity, list.size(), target, temp, &size));
+    return std::string(buffer.get(), size);
+}
+
+TEST(RenameList, RequestGoesAfterEveryCompletePairWhateverTheValueEnding) {
+    struct Case {
+        const char* what;
+        std::string list;
+        std::string kept;  // what precedes our request
+    };
+    const Case cases[] = {
+        {"no bytes at all", ""s, ""s},
+        {"the empty list", "\0"s, ""s},
+        {"a well-formed list", "\\??\\a\0!\\??\\b\0\0"s, "\\??\\a\0!\\??\\b\0"s},
+        {"a delete pair, well formed", "\\??\\a\0\0\0"s, "\\??\\a\0\0"s},
+        {"two pairs", "s1\0d1\0s2\0\0\0"s, "s1\0d1\0s2\0\0"s},
+        // Stored without the closing NUL: the last destination must not be
+        // merged with our first string.
+        {"ending in one NUL", "\\??\\a\0!\\??\\b\0"s, "\\??\\a\0!\\??\\b\0"s},
+        {"a delete pair ending in its own NUL", "\\??\\a\0\0"s, "\\??\\a\0\0"s},
+        // Ending in a character: the last string is kept whole and closed.
+        {"ending in a character", "\\??\\a\0!\\??\\b"s, "\\??\\a\0!\\??\\b\0"s},
+        // A lone source would pair with our request; it gets an empty
+        // destination instead.
+        {"a source without destination", "s1\0d1\0lone\0"s, "s1\0d1\0lone\0\0"s},
+        {"an unterminated lone source", "s1\0d1\0lone"s, "s1\0d1\0lone\0\0"s},
+        // What follows the closing NUL is not read at boot and is not kept.
+        {"bytes after the closing NUL", "s\0d\0\0junk\0"s, "s\0d\0"s},
+        {"a list that is only NULs", "\0\0\0\0"s, ""s},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.kept + kRequest, Append(c.list)) << c.what;
+    }
+}
+
+TEST(RenameList, TwoRequestsFollowEachOtherInCallOrder) {
+    std::string once = Append("\0"s, "C:\\t1", "C:\\s1.tmp");
+    std::string twice = Append(once, "C:\\t2", "C:\\s2.tmp");
+    EXPECT_EQ(
+        "\\??\\C:\\t1\0\0\\??\\C:\\s1.tmp\0!\\??\\C:\\t1\0"s
+        "\\??\\C:\\t2\0\0\\??\\C:\\s2.tmp\0!\\??\\C:\\t2\0\0"s,
+        twice);
+}
+
+TEST(RenameList, RequestThatDoesNotFitLeavesTheBufferAlone) {
+    const std::string list = "\\??\\a\0!\\??\\b\0\0"s;
+    size_t needed = RenameRequestCapacity(list.size(), strlen(kTarget), strlen(kTemp));
+    // A well-formed list gives up its closing NUL to the request, so it needs
+    // three bytes less than the room reserved for the worst case; one byte
+    // less than that must be refused.
+    for (size_t capacity : {needed - 4, list.size(), size_t{0}}) {
+        std::unique_ptr<char[]> buffer(new char[needed]);
+        memset(buffer.get(), 'x', needed);
+        list.copy(buffer.get(), list.size());
+        size_t size = 77;
+        EXPECT_FALSE(
+            AppendRenameRequest(buffer.get(), capacity, list.size(), kTarget, kTemp, &size))
+            << capacity;
+        EXPECT_EQ(77u, size);
+        EXPECT_EQ(list + std::string(needed - list.size(), 'x'), std::string(buffer.get(), needed));
+    }
+    std::unique_ptr<char[]> buffer(new char[needed - 3]);
+    list.copy(buffer.get(), list.size());
+    size_t size = 0;
+    EXPECT_TRUE(AppendRenameRequest(buffer.get(), needed - 3, list.size(), kTarget, kTemp, &size));
+    EXPECT_EQ(needed - 3, size);
+}
+
+TEST(RenameList, ListLargerThanItsBufferIsRefused) {
+    char buffer[4] = {'a', 0, 'b', 0};
+    size_t size = 0;
+    EXPECT_FALSE(AppendRenameRequest(buffer, 4, 5, "t", "s", &size));
+}
+
+}  // namespace

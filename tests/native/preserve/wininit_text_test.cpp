@@ -1,0 +1,121 @@
+#include "preserve/wininit_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace std::string_literals;
+
+const char kTarget[] = "C:\\WINDOWS\\system32\\ZKUI2.dll";
+const char kSource[] = "C:\\Shared\\ZKUI2.dll";
+const std::string kLines =
+    "NULL=C:\\WINDOWS\\system32\\ZKUI2.dll\r\n"
+    "C:\\WINDOWS\\system32\\ZKUI2.dll=C:\\Shared\\ZKUI2.dll";
+
+// Rewrites from and into heap blocks of exactly their sizes, so that the
+// sanitizer sees any access past them.
+std::string Rewrite(const std::string& file, const char* target = kTarget,
+                    const char* source = kSource) {
+    std::unique_ptr<char[]> input(new char[file.size()]);
+    file.copy(input.get(), file.size());
+    size_t capacity = WinInitRenameCapacity(file.size(), strlen(target), strlen(source));
+    std::unique_ptr<char[]> output(new char[capacity]);
+    size_t size = 0;
+    EXPECT_TRUE(
+        AddWinInitRename(input.get(), file.size(), target, source, output.get(), capacity, &size));
+    return std::string(output.get(), size);
+}
+
+TEST(WinInitText, LinesEndTheRenameSectionAndEverythingElseStaysInOrder) {
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"section followed by another section",
+         "[boot]\r\na=1\r\n[rename]\r\nNUL=C:\\x\r\n[other]\r\nb=2\r\n",
+         "[boot]\r\na=1\r\n[rename]\r\nNUL=C:\\x\r\n" + kLines + "\r\n[other]\r\nb=2\r\n"},
+        {"section at the end with a last line end", "[rename]\r\nC:\\a=C:\\b\r\n",
+         "[rename]\r\nC:\\a=C:\\b\r\n" + kLines},
+        {"section at the end without a last line end", "[rename]\r\nC:\\a=C:\\b",
+         "[rename]\r\nC:\\a=C:\\b\r\n" + kLines},
+        {"empty section directly before another", "[rename]\r\n[x]\r\n",
+         "[rename]\r\n" + kLines + "\r\n[x]\r\n"},
+        {"header is the unterminated last line", "x=1\r\n[rename]", "x=1\r\n[rename]\r\n" + kLines},
+        {"blank lines belong to the section", "[rename]\r\n\r\n\r\n[x]",
+         "[rename]\r\n\r\n\r\n" + kLines + "\r\n[x]"},
+        {"header found anywhere in its line", "; [rename]\r\na=b\r\n[x]\r\n",
+         "; [rename]\r\na=b\r\n" + kLines + "\r\n[x]\r\n"},
+        {"only the first section counts", "[rename]\r\n[rename]\r\n",
+         "[rename]\r\n" + kLines + "\r\n[rename]\r\n"},
+        {"a bracket inside a line does not end the section", "[rename]\r\na=[b]\r\n[c]",
+         "[rename]\r\na=[b]\r\n" + kLines + "\r\n[c]"},
+        // Bare line feeds, lone carriage returns, NUL and ^Z bytes are kept as
+        // they are.
+        {"bare line feeds kept", "[rename]\na=b\n[x]\ny\n",
+         "[rename]\na=b\n" + kLines + "\r\n[x]\ny\n"},
+        {"odd bytes kept",
+         "[rename]\r\na\rb\0c\x1a"
+         "d\r\n[x]\0\r\n"s,
+         "[rename]\r\na\rb\0c\x1a"
+         "d\r\n"s +
+             kLines + "\r\n[x]\0\r\n"s},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.expected, Rewrite(c.file)) << c.what;
+    }
+}
+
+TEST(WinInitText, FileWithoutTheSectionGetsItAtTheEnd) {
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"empty file", "", "[rename]\r\n" + kLines},
+        {"other sections", "[boot]\r\na=1\r\n", "[boot]\r\na=1\r\n[rename]\r\n" + kLines},
+        {"last line without its end", "[boot]\r\na=1", "[boot]\r\na=1\r\n[rename]\r\n" + kLines},
+        // The search is case-sensitive.
+        {"capitalised header", "[Rename]\r\na=b\r\n", "[Rename]\r\na=b\r\n[rename]\r\n" + kLines},
+        {"header cut by NUL", "[ren\0ame]\r\n"s, "[ren\0ame]\r\n[rename]\r\n"s + kLines},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.expected, Rewrite(c.file)) << c.what;
+    }
+}
+
+TEST(WinInitText, LongLinesAreCopiedWhole) {
+    // Far beyond any fixed line buffer: nothing is cut or split.
+    std::string longValue(5000, 'v');
+    std::string longHeaderLine = std::string(3000, ';') + "[rename]";
+    std::string file =
+        "[a]\r\nk=" + longValue + "\r\n" + longHeaderLine + "\r\nx=" + longValue + "\r\n[b]\r\n";
+    EXPECT_EQ("[a]\r\nk=" + longValue + "\r\n" + longHeaderLine + "\r\nx=" + longValue + "\r\n" +
+                  kLines + "\r\n[b]\r\n",
+              Rewrite(file));
+
+    std::string longTarget(400, 't');
+    EXPECT_EQ("[rename]\r\nNULL=" + longTarget + "\r\n" + longTarget + "=s",
+              Rewrite("", longTarget.c_str(), "s"));
+}
+
+TEST(WinInitText, ResultThatDoesNotFitIsRefused) {
+    const std::string file = "[rename]\r\na=b\r\n[x]\r\n";
+    size_t exact = Rewrite(file).size();
+    std::unique_ptr<char[]> output(new char[exact]);
+    size_t size = 5;
+    EXPECT_FALSE(AddWinInitRename(file.data(), file.size(), kTarget, kSource, output.get(),
+                                  exact - 1, &size));
+    EXPECT_EQ(0u, size);
+    EXPECT_TRUE(
+        AddWinInitRename(file.data(), file.size(), kTarget, kSource, output.get(), exact, &size));
+    EXPECT_EQ(exact, size);
+}
+
+}  // namespace
