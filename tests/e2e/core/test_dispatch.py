@@ -33,12 +33,33 @@ class InstallationThroughTheHarness(PrefixTestCase):
         self.assertEqual(
             HEADER + RUN_START + UNHANDLED_BEFORE_INSTALL +
             "   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\r\n"
+            # No zkcoinst.ini: for an Image device before Vista a missing
+            # section is an error, and the bandwidth monitor goes in.
+            "   Windows system directory: C:\\windows\\system32\r\n"
+            "   Windows directory: C:\\windows\r\n"
+            "   INI file to use: C:\\windows\\system32\\zkcoinst.ini\r\n"
+            "   Section to register: CamInstall.NT\r\n"
+            "   ERROR: Section CamInstall.NT not found !\r\n"
+            "   Install bandwidth monitor.\r\n" +
+            "".join("   Processing %s.\r\n"
+                    "   New file version 0.0.0.0.\r\n"
+                    "   Previous file version 0.0.0.0.\r\n" % name
+                    for name in ("zkWIAext.dll", "zksf.dll", "ZKCodec2.dll", "ZKUI2.dll",
+                                 "ZKUI2RC.dll", "ZKUSBSta.sys")) +
+            "   LaunchRegisteredApp:\r\n"
             "   MediaSourceDirectory - C:\\camera\\\r\n"
             "   Launching - C:\\camera\\xwvalueadd.exe\r\n"
             "   Launching File C:\\camera\\xwvalueadd.exe with CommandLine Option - (null)\r\n"
+            "   Updating codecs ...\r\n"
+            "   Done updating codecs.\r\n"
             "   DIF Code: DIF_INSTALLDEVICE (Post-processing) ---------------------\r\n"
+            "   LaunchRegisteredApp:\r\n"
+            "   Updating codecs ...\r\n"
+            "   Done updating codecs.\r\n"
             "   DIF Code: DIF_NEWDEVICEWIZARD_FINISHINSTALL -----------------------\r\n"
             "   DIF Code: DIF_DESTROYPRIVATEDATA ----------------------------------\r\n"
+            "   ERROR: LaunchKestrForDeviceClass> Device section not found in "
+            "'C:\\windows\\system32\\zkcoinst.ini'.\r\n"
             "Stop co-installer: [T]\r\n\r\n",
             without_timestamps(self.prefix.log()))
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include "common/win_handles.h"
 #include "core/device_context.h"
 #include "core/dif_codes.h"
 #include "core/tracked_alloc.h"
@@ -44,8 +45,13 @@ TEST(CoInstallerEntry, AWholeInstallationReleasesEveryBlockAndContext) {
 
 TEST(CoInstallerEntry, ContextsOfSeveralSetsLiveSideBySide) {
     zktest::FreshInstallLog log;
-    HDEVINFO first = reinterpret_cast<HDEVINFO>(0x1111);
-    HDEVINFO second = reinterpret_cast<HDEVINFO>(0x2222);
+    // Real (empty) sets: the dispatch's steps ask SetupAPI about them, and
+    // Wine does not check a made-up handle before using it.
+    zk::UniqueDevInfo firstSet(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    zk::UniqueDevInfo secondSet(SetupDiCreateDeviceInfoList(nullptr, nullptr));
+    ASSERT_TRUE(firstSet && secondSet);
+    HDEVINFO first = firstSet.Get();
+    HDEVINFO second = secondSet.Get();
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR),
               ZkCoInstaller(DIF_ALLOW_INSTALL, first, nullptr, nullptr));
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR),
