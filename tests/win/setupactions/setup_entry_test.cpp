@@ -32,7 +32,7 @@ public:
 private:
     std::string path_;
     zktest::SavedFile saved_;
-    zktest::KeyRemovedAfterwards monitor_;
+    zktest::SavedKey monitor_;
     zktest::SavedRegistryValue imageLower_;
     zktest::SavedRegistryValue mediaLower_;
 };

@@ -70,8 +70,8 @@ public:
 private:
     std::string path_;
     zktest::SavedFile savedIni_;
-    zktest::KeyRemovedAfterwards monitor_;
-    zktest::KeyRemovedAfterwards storage_;
+    zktest::SavedKey monitor_;
+    zktest::SavedKey storage_;
     zktest::SavedRegistryValue imageLower_;
     zktest::SavedRegistryValue mediaLower_;
     zktest::SavedRegistryValue volumeUpper_;

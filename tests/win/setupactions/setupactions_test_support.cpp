@@ -99,18 +99,45 @@ SavedRegistryValue::~SavedRegistryValue() {
     RegCloseKey(key);
 }
 
-KeyRemovedAfterwards::KeyRemovedAfterwards(const char* keyPath) : keyPath_(keyPath) {
+SavedKey::SavedKey(const char* keyPath) : keyPath_(keyPath) {
     HKEY key = nullptr;
     existed_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (existed_) {
-        RegCloseKey(key);
+    if (!existed_) {
+        return;
     }
+    for (DWORD index = 0;; ++index) {
+        char name[256];
+        DWORD nameLength = sizeof(name);
+        BYTE data[4096];
+        DWORD dataLength = sizeof(data);
+        DWORD type = 0;
+        if (RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data, &dataLength) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        values_.push_back(Value{std::string(name, nameLength), type,
+                                std::string(reinterpret_cast<char*>(data), dataLength)});
+    }
+    RegCloseKey(key);
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
 }
 
-KeyRemovedAfterwards::~KeyRemovedAfterwards() {
+SavedKey::~SavedKey() {
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath_.c_str());
     if (!existed_) {
-        SHDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath_.c_str());
+        return;
     }
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    for (const Value& value : values_) {
+        RegSetValueExA(key, value.name.c_str(), 0, value.type,
+                       reinterpret_cast<const BYTE*>(value.data.data()),
+                       static_cast<DWORD>(value.data.size()));
+    }
+    RegCloseKey(key);
 }
 
 SavedFile::SavedFile(const std::string& path) : path_(path), existed_(FileExists(path)) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 struct DeviceContext;
 
@@ -30,11 +31,11 @@ void DeleteWhenReleased(const std::string& path);
 
 // Restores one HKLM value (or its absence) when it goes out of scope.
 class SavedRegistryValue {
-  public:
+public:
     SavedRegistryValue(const char* keyPath, const char* valueName);
     ~SavedRegistryValue();
 
-  private:
+private:
     std::string keyPath_;
     std::string valueName_;
     bool existed_ = false;
@@ -42,25 +43,32 @@ class SavedRegistryValue {
     std::string data_;
 };
 
-// Deletes an HKLM key with its subkeys when it goes out of scope, unless it
-// existed when this was made.
-class KeyRemovedAfterwards {
-  public:
-    explicit KeyRemovedAfterwards(const char* keyPath);
-    ~KeyRemovedAfterwards();
+// Takes an HKLM key (with no subkeys of its own) out of the way for a test:
+// deletes it now, and when it goes out of scope deletes whatever the test left
+// there and puts the key back with the values it had, if it existed.
+class SavedKey {
+public:
+    explicit SavedKey(const char* keyPath);
+    ~SavedKey();
 
-  private:
+private:
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::string data;
+    };
     std::string keyPath_;
     bool existed_ = false;
+    std::vector<Value> values_;
 };
 
 // Restores a file's bytes (or its absence) when it goes out of scope.
 class SavedFile {
-  public:
+public:
     explicit SavedFile(const std::string& path);
     ~SavedFile();
 
-  private:
+private:
     std::string path_;
     bool existed_;
     std::string bytes_;
