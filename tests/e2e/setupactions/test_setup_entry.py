@@ -96,6 +96,37 @@ class SetupEntryThroughRundll32(PrefixTestCase):
         self.assertIsNone(self.prefix.reg_query(
             "HKLM\\SYSTEM\\CurrentControlSet\\Services\\ZKUSBSta", "Start"))
 
+    def test_the_driver_section_runs_during_installation(self):
+        # The section named after the camera INF's install section runs in
+        # DIF_INSTALLDEVICE pre-processing, before the protected-file pass.
+        shutil.copy(COMPONENT, os.path.join(self.prefix.system32, "zkentrycomp.dll"))
+        self.write_ini("[CamInstall.NT]\n"
+                       "11,zkentrycomp.dll\n"
+                       "102,SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ZkEntryFlag\n"
+                       "103,NO_ROVudevid\n")
+        self.prefix.stage_package()
+        result = self.prefix.harness("C:\\camera\\zkcamera.inf", windows_version="winxp")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertIn("DIF_INSTALLDEVICE -> 0xE0000226", result.stdout)
+        log = without_timestamps(self.prefix.log())
+        self.assert_in_order(log, [
+            "   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\r\n" +
+            SECTION_HEAD % "CamInstall.NT" +
+            "   File to register: %s\\zkentrycomp.dll\r\n" % SYSTEM,
+            "   CreateRegKeyHKLM: SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ZkEntryFlag \r\n"
+            "   Install Module check. NO_ROVudevid\r\n"
+            "   Will not Install ROVudevid.\r\n"
+            "   Processing zkWIAext.dll.\r\n",
+            "   DIF Code: DIF_INSTALLDEVICE (Post-processing)"])
+        self.assertNotIn("Install bandwidth monitor.", log)
+        self.assertEqual("0x1", self.prefix.reg_query(
+            "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ZkEntryFlag"))
+        record = self.prefix.unix(SYSTEM + "\\zkentrycomp.dll.ran")
+        deadline = time.time() + 20
+        while not os.path.exists(record) and time.time() < deadline:
+            time.sleep(0.2)
+        self.assertTrue(os.path.exists(record))
+
     def test_empty_section_name_and_calls_one_after_the_other(self):
         self.write_ini("[SetupCam]\n103,NO_ROVudevid\n")
         self.entry()

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/tracked_alloc.h"
 #include "setupactions_test_support.h"
 #include "test_support.h"
 
@@ -306,7 +307,11 @@ std::string NumberedLines(int count) {
 
 TEST(SetupSection, OnlyWholeLinesOfALongSectionRun) {
     SetupIni ini("[Long]\r\n" + NumberedLines(30));
+    TrackedUsage before = GetTrackedUsage();
     Outcome run = RunSection("Long");
+    // The second, larger read that found the cut line was given back.
+    EXPECT_EQ(before.blocks, GetTrackedUsage().blocks);
+    EXPECT_EQ(before.bytes, GetTrackedUsage().bytes);
     std::string expected = RunHeader("Long");
     for (int i = 0; i < 19; ++i) {
         char path[32];
