@@ -7,6 +7,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ clang-format python3
+  clang libclang-rt-14-dev clang-tidy cppcheck
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   googletest
   wine wine32:i386

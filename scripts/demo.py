@@ -6,13 +6,26 @@ Run it through scripts/demo.sh, which builds everything first.
 """
 
 import os
+import shutil
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from e2e_support import BIN_DIR, CAMERA_HWIDS, Prefix  # noqa: E402
+from e2e_support import (BIN_DIR, BUILD_DIR, CAMERA_HWIDS, IMAGE_CLASS,  # noqa: E402
+                         MEDIA_CLASS, TOOLS, Prefix)
 
 WINDOWS_VERSION = os.environ.get("ZK_DEMO_WINVER", "win7")
+DEVICE_NAME = "ZK USB Camera"
+CLASS_KEY = "HKLM\\System\\CurrentControlSet\\Control\\Class\\"
+DRIVERS32 = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"
+# What the driver stack looks at and changes: the class filter lists and the
+# codec value.
+WATCHED_VALUES = [
+    ("Image class LowerFilters", CLASS_KEY + IMAGE_CLASS, "LowerFilters"),
+    ("Image class UpperFilters", CLASS_KEY + IMAGE_CLASS, "UpperFilters"),
+    ("MEDIA class LowerFilters", CLASS_KEY + MEDIA_CLASS, "LowerFilters"),
+    ("Codec VIDC.I420 (Drivers32)", DRIVERS32, "VIDC.I420"),
+]
 
 
 def heading(text):
@@ -20,28 +33,128 @@ def heading(text):
     print("== " + text + " " + "=" * max(0, 72 - len(text)))
 
 
+# The shared-components folder of the demo: a newer copy of one protected file
+# (a small test library with a real version resource) over an older one that
+# an earlier package left in the system directory.
+VERSIONED = os.path.join(BUILD_DIR, "tests", "win", "preserve")
+SHARED_COPY = "C:\\Program Files\\Common Files\\Marvshrd\\Camera\\ZKUI2.dll"
+INSTALLED = "C:\\windows\\system32\\ZKUI2.dll"
+
+
+def file_version(prefix, windows_path):
+    """The file version in the version resource of a file, or "none"."""
+    data = prefix.read_bytes(windows_path)
+    at = -1 if data is None else data.find(b"\xbd\x04\xef\xfe")
+    if at < 0:
+        return "none"
+    ms = int.from_bytes(data[at + 8:at + 12], "little")
+    ls = int.from_bytes(data[at + 12:at + 16], "little")
+    return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+
+def put_versioned(prefix, name, windows_path):
+    target = prefix.unix(windows_path)
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    shutil.copy(os.path.join(VERSIONED, name + ".dll"), target)
+
+
+def show_protected_file_in_use(prefix):
+    heading("A protected file in use is replaced at the next start")
+    put_versioned(prefix, "v6_0_0_99", INSTALLED)
+    shutil.copy(os.path.join(BIN_DIR, "restore_pass_driver.exe"), prefix.unix(TOOLS))
+    prefix.run(["C:\\windows\\system32\\cmd.exe", "/c", "del", "/q",
+                "C:\\windows\\system32\\zkcoinst.log"])
+    prefix.run([TOOLS + "\\restore_pass_driver.exe", "--hold", INSTALLED])
+    print("%s is held open while the pass runs; it logs:" % INSTALLED)
+    log = (prefix.log() or "").replace("\r\n", "\n")
+    print("\n".join(line for line in log.splitlines() if "ZKUI2.dll" in line or "ERROR" in line))
+    print("PendingFileRenameOperations: %s" % prefix.reg_query(
+        "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+        "PendingFileRenameOperations"))
+    print("%s before the restart: %s" % (INSTALLED, file_version(prefix, INSTALLED)))
+    prefix.reboot()
+    print("%s after the restart:  %s" % (INSTALLED, file_version(prefix, INSTALLED)))
+
+
+def show_values(prefix, values):
+    for label, key, name in values:
+        data = prefix.reg_query(key, name)
+        print("%-30s %s" % (label, "(no value)" if data is None else data.replace("\\0", ", ")))
+
+
+def driver_keys(prefix):
+    """The device keys under the Image class: the installed camera's driver key."""
+    key = CLASS_KEY + IMAGE_CLASS
+    result = prefix.run(["reg", "query", key])
+    full = key.replace("HKLM", "HKEY_LOCAL_MACHINE").upper()
+    return [line.strip() for line in result.stdout.splitlines()
+            if line.strip().upper().startswith(full + "\\")]
+MAKER_FOLDER = "C:\\Program Files\\Common Files\\Marvshrd"
+
+
+def set_up_companion_programs(prefix, package):
+    """What the package's own setup would put in place: the control file in the
+    system directory, the registered programs, and the maker folder with the
+    web-update program and the tools (all played by the recording stub)."""
+    shutil.copy(prefix.unix(package + "\\zkcoinst.ini"), prefix.system32)
+    prefix.reg_import(prefix.unix(package + "\\registered_programs.reg"))
+    for program in ("Kestr32.exe", "Tools\\zktools.exe", "Tools\\campre.exe"):
+        prefix.install_stub_as(MAKER_FOLDER + "\\" + program)
+    heading("Companion programs in place")
+    print("zkcoinst.ini copied to C:\\windows\\system32 (web-update switch on)")
+    print("registered programs imported from %s\\registered_programs.reg" % package)
+    print("maker folder %s: Kestr32.exe, Tools\\zktools.exe, Tools\\campre.exe" % MAKER_FOLDER)
+
+
 def main():
     prefix = Prefix("demo")
     try:
         prefix.install_tools()
         package = prefix.stage_package()
+        put_versioned(prefix, "v6_0_0_99", INSTALLED)
+        put_versioned(prefix, "v6_0_0_100", SHARED_COPY)
+        # An earlier package left its bandwidth monitor in the Image class list,
+        # but its service is gone: the co-installer takes it out.
+        prefix.reg_add(CLASS_KEY + IMAGE_CLASS, "LowerFilters", "REG_MULTI_SZ",
+                       "ksthunk\\0zkusbsta")
+        heading("Class filter lists and codec before the installation")
+        show_values(prefix, WATCHED_VALUES)
+
+        set_up_companion_programs(prefix, package)
         heading("Installing %s\\zkcamera.inf on Windows %s (hardware ID %s)"
                 % (package, WINDOWS_VERSION, CAMERA_HWIDS[0]))
-        result = prefix.harness(package + "\\zkcamera.inf", windows_version=WINDOWS_VERSION)
+        # The device's friendly name, as the device installer knows it; the INF
+        # writes generic texts into the driver key that the co-installer corrects.
+        print("device friendly name: %s" % DEVICE_NAME)
+        result = prefix.harness(package + "\\zkcamera.inf", windows_version=WINDOWS_VERSION,
+                                extra=["--name", DEVICE_NAME])
         print(result.stdout.rstrip())
         if result.returncode != 0:
             print(result.stderr.rstrip())
             return 1
 
+        heading("Class filter lists and codec after the installation")
+        show_values(prefix, WATCHED_VALUES)
+        for key in driver_keys(prefix):
+            show_values(prefix, [("Driver key FriendlyName", key, "FriendlyName"),
+                                 ("Driver key Vendor", key, "Vendor")])
+
         heading("zkcoinst.log (C:\\windows\\system32\\zkcoinst.log)")
         print((prefix.log() or "(no log)").replace("\r\n", "\n").rstrip())
 
         heading("Programs the co-installer started")
-        records = prefix.stub_records(wait_for=1, seconds=5)
+        # The value-add program, the camera's pre-install tool, the post-install
+        # tool and the web-update program.
+        records = prefix.stub_records(wait_for=4, seconds=10)
         for program, command_line, folder in records:
             print("%s\n    command line: %s\n    folder: %s" % (program, command_line, folder))
         if not records:
             print("(none)")
+
+        heading("Protected shared files")
+        print("%s: %s (shared copy)" % (SHARED_COPY, file_version(prefix, SHARED_COPY)))
+        print("%s: %s after the installation" % (INSTALLED, file_version(prefix, INSTALLED)))
+        show_protected_file_in_use(prefix)
 
         heading("The DLL")
         print("built at %s" % os.path.join(BIN_DIR, "zkcoinst.dll"))

@@ -7,5 +7,6 @@ cd "$(dirname "$0")/.."
 
 bash scripts/bootstrap.sh >/dev/null
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target zkcoinst install_harness record_stub >/dev/null
+cmake --build --preset windows --target zkcoinst install_harness record_stub \
+  restore_pass_driver zk_preserve_fixtures >/dev/null
 ZK_BUILD_DIR=$PWD/build/windows ZK_SOURCE_DIR=$PWD python3 scripts/demo.py

@@ -19,14 +19,29 @@ size_t LineEnd(const char* file, size_t fileSize, size_t offset) {
                            : static_cast<size_t>(static_cast<const char*>(feed) - file) + 1;
 }
 
-bool ContainsHeader(const char* line, size_t length) {
-    // The line may hold NUL bytes, so it is searched by length, not as a string.
-    for (size_t at = 0; at + kHeaderLength <= length; ++at) {
-        if (memcmp(line + at, kHeader, kHeaderLength) == 0) {
-            return true;
+// Whether the line is the section's header: "[rename]" in any case, after
+// optional blanks, with anything after the closing bracket ignored. Windows
+// reads section names without regard to case and takes the first section of a
+// name, so a header in other letters is the section the requests must join,
+// and a mere mention of the name elsewhere in a line is no header at all.
+bool IsRenameHeader(const char* line, size_t length) {
+    size_t at = 0;
+    while (at < length && (line[at] == ' ' || line[at] == '\t')) {
+        ++at;
+    }
+    if (length - at < kHeaderLength) {
+        return false;
+    }
+    for (size_t i = 0; i < kHeaderLength; ++i) {
+        char c = line[at + i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != kHeader[i]) {
+            return false;
         }
     }
-    return false;
+    return true;
 }
 
 struct Writer {
@@ -67,7 +82,7 @@ bool AddWinInitRename(const char* file, size_t fileSize, const char* target, con
         if (file[end - 1] == '\n') {
             --length;
         }
-        if (ContainsHeader(file + at, length)) {
+        if (IsRenameHeader(file + at, length)) {
             sectionStart = end;
             break;
         }

@@ -15,8 +15,8 @@ size_t WinInitRenameCapacity(size_t fileSize, size_t targetLength, size_t source
 // Copies file to output with "NULL=<target>" and "<target>=<source>" added at
 // the end of the "[rename]" section: after the section's last line and in
 // front of the next line that begins with "[". The section starts at the
-// first line that contains "[rename]" anywhere (the search is case-sensitive).
-// A file without one gets "[rename]" and the two lines at its end. The second
+// first header line "[rename]", in any case and after optional blanks; a file
+// without one gets "[rename]" and the two lines at its end. The second
 // line ends with a line end only when more of the file follows it. False, with
 // *outputSize 0, when the result would not fit capacity.
 bool AddWinInitRename(const char* file, size_t fileSize, const char* target, const char* source,

@@ -16,6 +16,13 @@ HEADER = ("Tool Name: Audio/Video Coinstaller for 32bit (zkci11701196.dll)\r\n"
 UNHANDLED_BEFORE_INSTALL = "".join(
     "   Unhandled DIF Code: %3d -------------------------------------------\r\n" % code
     for code in (23, 24, 21, 34, 32))
+# The preserve-and-restore pass of a machine without the maker's shared folder.
+RESTORE_PASS_NOTHING_SHARED = "".join(
+    "   Processing %s.\r\n"
+    "   New file version 0.0.0.0.\r\n"
+    "   Previous file version 0.0.0.0.\r\n" % name
+    for name in ("zkWIAext.dll", "zksf.dll", "ZKCodec2.dll", "ZKUI2.dll", "ZKUI2RC.dll",
+                 "ZKUSBSta.sys"))
 
 
 class InstallationThroughTheHarness(PrefixTestCase):
@@ -41,11 +48,7 @@ class InstallationThroughTheHarness(PrefixTestCase):
             "   Section to register: CamInstall.NT\r\n"
             "   ERROR: Section CamInstall.NT not found !\r\n"
             "   Install bandwidth monitor.\r\n" +
-            "".join("   Processing %s.\r\n"
-                    "   New file version 0.0.0.0.\r\n"
-                    "   Previous file version 0.0.0.0.\r\n" % name
-                    for name in ("zkWIAext.dll", "zksf.dll", "ZKCodec2.dll", "ZKUI2.dll",
-                                 "ZKUI2RC.dll", "ZKUSBSta.sys")) +
+            RESTORE_PASS_NOTHING_SHARED +
             "   LaunchRegisteredApp:\r\n"
             "   MediaSourceDirectory - C:\\camera\\\r\n"
             "   Launching - C:\\camera\\xwvalueadd.exe\r\n"

@@ -191,6 +191,14 @@ TEST_F(PathTemplate, UnresolvableVariablesFailAndFreeEverything) {
     }
 }
 
+TEST_F(PathTemplate, MakerFolderIsProbedUnderAllTheTextBuiltSoFar) {
+    // Literal text before the shell folder is part of the probe path, so an
+    // argument in front of the folder makes the maker folder unresolvable.
+    fake.attributes[std::string(kCommonFiles) + "\\Marvshrd"] = kDirectoryAttribute;
+    EXPECT_EQ("<null>", Expand("-x %43%\\%L%"));
+    EXPECT_EQ("-x " + std::string(kCommonFiles) + "\\Marvanto", fake.lastProbe);
+}
+
 TEST_F(PathTemplate, MakerProbePathThatDoesNotFitFailsWithoutProbing) {
     // 252 characters of prefix plus "Marvshrd" needs 261 bytes: one too many.
     std::string prefix(251, 'p');

@@ -49,8 +49,12 @@ TEST(WinInitText, LinesEndTheRenameSectionAndEverythingElseStaysInOrder) {
         {"header is the unterminated last line", "x=1\r\n[rename]", "x=1\r\n[rename]\r\n" + kLines},
         {"blank lines belong to the section", "[rename]\r\n\r\n\r\n[x]",
          "[rename]\r\n\r\n\r\n" + kLines + "\r\n[x]"},
-        {"header found anywhere in its line", "; [rename]\r\na=b\r\n[x]\r\n",
-         "; [rename]\r\na=b\r\n" + kLines + "\r\n[x]\r\n"},
+        // Section names are read without regard to case: the requests join
+        // the section that Windows will read, not a second one it ignores.
+        {"capitalised header", "[Rename]\r\na=b\r\n[x]\r\n",
+         "[Rename]\r\na=b\r\n" + kLines + "\r\n[x]\r\n"},
+        {"header in capitals after blanks, with a comment", " \t[RENAME] ; moves\r\n",
+         " \t[RENAME] ; moves\r\n" + kLines},
         {"only the first section counts", "[rename]\r\n[rename]\r\n",
          "[rename]\r\n" + kLines + "\r\n[rename]\r\n"},
         {"a bracket inside a line does not end the section", "[rename]\r\na=[b]\r\n[c]",
@@ -82,7 +86,11 @@ TEST(WinInitText, FileWithoutTheSectionGetsItAtTheEnd) {
         {"other sections", "[boot]\r\na=1\r\n", "[boot]\r\na=1\r\n[rename]\r\n" + kLines},
         {"last line without its end", "[boot]\r\na=1", "[boot]\r\na=1\r\n[rename]\r\n" + kLines},
         // The search is case-sensitive.
-        {"capitalised header", "[Rename]\r\na=b\r\n", "[Rename]\r\na=b\r\n[rename]\r\n" + kLines},
+        // A mention of the name that is no header line starts no section.
+        {"name inside another section", "[x]\r\nk=[rename]\r\n; [rename]\r\n",
+         "[x]\r\nk=[rename]\r\n; [rename]\r\n[rename]\r\n" + kLines},
+        {"other section names", "[renamed]\r\n[rename\r\n[re name]\r\n",
+         "[renamed]\r\n[rename\r\n[re name]\r\n[rename]\r\n" + kLines},
         {"header cut by NUL", "[ren\0ame]\r\n"s, "[ren\0ame]\r\n[rename]\r\n"s + kLines},
     };
     for (const Case& c : cases) {
@@ -93,7 +101,7 @@ TEST(WinInitText, FileWithoutTheSectionGetsItAtTheEnd) {
 TEST(WinInitText, LongLinesAreCopiedWhole) {
     // Far beyond any fixed line buffer: nothing is cut or split.
     std::string longValue(5000, 'v');
-    std::string longHeaderLine = std::string(3000, ';') + "[rename]";
+    std::string longHeaderLine = "[rename]" + std::string(3000, ';');
     std::string file =
         "[a]\r\nk=" + longValue + "\r\n" + longHeaderLine + "\r\nx=" + longValue + "\r\n[b]\r\n";
     EXPECT_EQ("[a]\r\nk=" + longValue + "\r\n" + longHeaderLine + "\r\nx=" + longValue + "\r\n" +

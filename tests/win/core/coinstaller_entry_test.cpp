@@ -45,11 +45,12 @@ TEST(CoInstallerEntry, AWholeInstallationReleasesEveryBlockAndContext) {
 
 TEST(CoInstallerEntry, ContextsOfSeveralSetsLiveSideBySide) {
     zktest::FreshInstallLog log;
-    // Real (empty) sets: the dispatch's steps ask SetupAPI about them, and
-    // Wine does not check a made-up handle before using it.
+    // Real (empty) sets: from Vista on, the finish-install code asks SetupAPI
+    // about the set, which must then be one.
     zk::UniqueDevInfo firstSet(SetupDiCreateDeviceInfoList(nullptr, nullptr));
     zk::UniqueDevInfo secondSet(SetupDiCreateDeviceInfoList(nullptr, nullptr));
-    ASSERT_TRUE(firstSet && secondSet);
+    ASSERT_TRUE(firstSet.IsValid());
+    ASSERT_TRUE(secondSet.IsValid());
     HDEVINFO first = firstSet.Get();
     HDEVINFO second = secondSet.Get();
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR),

@@ -43,10 +43,10 @@ Messages RunUpdateCodecs() {
 }
 
 class CodecRegistration : public testing::Test {
-  protected:
+protected:
     CodecRegistration() : drivers32_(kDrivers32, {"VIDC.I420"}) {}
 
-  private:
+private:
     dstest::KeyGuard drivers32_;
 };
 

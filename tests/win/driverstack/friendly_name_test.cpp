@@ -26,7 +26,7 @@ struct StoredValue {
 
 // A registered device with a driver key, removed again with its keys.
 class TestDevice {
-  public:
+public:
     explicit TestDevice(const std::string* friendlyName) {
         set_ = SetupDiCreateDeviceInfoList(&kTestClass, nullptr);
         EXPECT_NE(INVALID_HANDLE_VALUE, set_);
@@ -89,7 +89,7 @@ class TestDevice {
         return value;
     }
 
-  private:
+private:
     HKEY DriverKey(REGSAM access) {
         HKEY key = SetupDiOpenDevRegKey(set_, &data_, DICS_FLAG_GLOBAL, 0, DIREG_DRV, access);
         EXPECT_NE(INVALID_HANDLE_VALUE, key);

@@ -30,7 +30,7 @@ std::string DriversFile(const char* name) {
 // The Image class lists and the package's two services and driver files, put
 // back after each test; each test starts with neither service nor file.
 class OrphanFilters : public testing::Test {
-  protected:
+protected:
     OrphanFilters()
         : imageClass_(dstest::ClassKeyPath(dstest::kImageClass), {"LowerFilters", "UpperFilters"}) {
         dstest::RemoveService("zkusbsta");
@@ -64,7 +64,7 @@ class OrphanFilters : public testing::Test {
         return LogMessages(log.Read());
     }
 
-  private:
+private:
     dstest::KeyGuard imageClass_;
 };
 

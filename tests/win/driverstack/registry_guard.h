@@ -42,13 +42,13 @@ DWORD ReadNumber(const std::string& path, const char* name);
 // exist is deleted with everything below it; one that did gets the named
 // values back (or loses them, when they were absent).
 class KeyGuard {
-  public:
+public:
     KeyGuard(const std::string& path, std::vector<std::string> valueNames);
     ~KeyGuard();
     KeyGuard(const KeyGuard&) = delete;
     KeyGuard& operator=(const KeyGuard&) = delete;
 
-  private:
+private:
     std::string path_;
     bool existed_;
     std::vector<std::string> names_;
@@ -57,13 +57,13 @@ class KeyGuard {
 
 // A kernel-driver service known to the service manager for the guard's life.
 class TestService {
-  public:
+public:
     explicit TestService(const char* name);
     ~TestService();
     TestService(const TestService&) = delete;
     TestService& operator=(const TestService&) = delete;
 
-  private:
+private:
     std::string name_;
 };
 
@@ -73,13 +73,13 @@ bool ServiceExists(const char* name);
 
 // A file for the guard's life.
 class TestFile {
-  public:
+public:
     explicit TestFile(const std::string& path);
     ~TestFile();
     TestFile(const TestFile&) = delete;
     TestFile& operator=(const TestFile&) = delete;
 
-  private:
+private:
     std::string path_;
 };
 

@@ -21,7 +21,7 @@ const std::string kVolumeKey = dstest::ClassKeyPath(dstest::kVolumeClass);
 // The Volume class key does not exist in a fresh prefix: the guard takes away
 // what the test made.
 class StorageFilter : public testing::Test {
-  protected:
+protected:
     StorageFilter() : volume_(kVolumeKey, {"UpperFilters"}), service_(kServiceKey, {}) {
         dstest::DeleteKeyTree(kServiceKey);
         dstest::WriteValue(kVolumeKey, "Class", REG_SZ, "Volume"s + '\0');
@@ -31,7 +31,7 @@ class StorageFilter : public testing::Test {
 
     static RegValue Upper() { return ReadValue(kVolumeKey, "UpperFilters"); }
 
-  private:
+private:
     dstest::KeyGuard volume_;
     dstest::KeyGuard service_;
 };

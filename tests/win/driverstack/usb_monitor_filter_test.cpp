@@ -21,7 +21,7 @@ const std::string kServiceKey = dstest::ServiceKeyPath("ZKUSBSta");
 // The service key and the two class lists are put back after each test. The
 // MEDIA class key does not exist in a fresh prefix; the guard removes it again.
 class UsbMonitorFilter : public testing::Test {
-  protected:
+protected:
     UsbMonitorFilter()
         : image_(ClassKeyPath(dstest::kImageClass), {"LowerFilters"}),
           media_(ClassKeyPath(dstest::kMediaClass), {"LowerFilters"}),
@@ -37,7 +37,7 @@ class UsbMonitorFilter : public testing::Test {
         return ReadValue(ClassKeyPath(guid), "LowerFilters");
     }
 
-  private:
+private:
     dstest::KeyGuard image_;
     dstest::KeyGuard media_;
     dstest::KeyGuard service_;

@@ -12,14 +12,14 @@ std::string CommonFilesDirectory();
 // Creates <Common Files>\<name> as a directory (or, with asFile, a file) and
 // removes it again when it goes out of scope, unless it existed before.
 class MakerFolder {
-  public:
+public:
     explicit MakerFolder(const char* name, bool asFile = false);
     ~MakerFolder();
     MakerFolder(const MakerFolder&) = delete;
     MakerFolder& operator=(const MakerFolder&) = delete;
     const std::string& Path() const { return path_; }
 
-  private:
+private:
     std::string path_;
     bool created_ = false;
 };

@@ -1,0 +1,104 @@
+"""Runs every benchmark program in a scratch Wine prefix and prints a table.
+
+    bash bench/run.sh [RUNS]
+
+Figures are wall-clock times under Wine on this machine; they vary from run to
+run and from machine to machine. Compare the two columns of one run, not runs
+of different days.
+"""
+
+import os
+import shutil
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+
+from e2e_support import BIN_DIR, CAMERA_HWIDS, TOOLS, Prefix  # noqa: E402
+
+RUNS = int(sys.argv[1]) if len(sys.argv) > 1 else 30
+WINDOWS_VERSION = "win7"
+
+
+def run(prefix, program, args):
+    prefix.set_windows_version(program, WINDOWS_VERSION)
+    result = prefix.run([TOOLS + "\\" + program] + args, timeout=1800)
+    if result.returncode != 0:
+        raise SystemExit("%s failed:\n%s%s" % (program, result.stdout, result.stderr))
+    return result.stdout
+
+
+def fields(line):
+    """'name key value key value ...' -> (name, {key: value})"""
+    parts = line.split()
+    return parts[0], {parts[i]: float(parts[i + 1]) for i in range(1, len(parts) - 1, 2)
+                      if _is_number(parts[i + 1])}
+
+
+def _is_number(text):
+    try:
+        float(text)
+        return True
+    except ValueError:
+        return False
+
+
+def installation_overhead(prefix, inf):
+    hwids = []
+    for hwid in CAMERA_HWIDS:
+        hwids += ["--hwid", hwid]
+    dlls = {"zkcoinst.dll": "C:\\windows\\system32\\zkcoinst.dll",
+            "do-nothing": TOOLS + "\\null_coinstaller.dll"}
+    out = run(prefix, "install_bench.exe",
+              ["--inf", inf, "--runs", str(RUNS), "--warmup", "3"] + hwids +
+              ["--dll", dlls["zkcoinst.dll"], "--dll", dlls["do-nothing"]])
+    times = {}
+    for line in out.splitlines():
+        name, values = fields(line)
+        times[name] = values
+    peaks = {}
+    for label, path in dlls.items():
+        out = run(prefix, "install_bench.exe",
+                  ["--inf", inf, "--runs", "10", "--warmup", "1"] + hwids + ["--dll", path])
+        for line in out.splitlines():
+            name, values = fields(line)
+            if "peak_working_set_kib" in values:
+                peaks[label] = values["peak_working_set_kib"]
+    rows = []
+    for label, path in dlls.items():
+        t = times[path]
+        rows.append((label, t["inside_median_ms"], t["inside_p10_ms"], t["inside_p90_ms"],
+                     t["whole_median_ms"], peaks.get(label, 0)))
+    return rows
+
+
+def main():
+    prefix = Prefix("bench")
+    try:
+        prefix.install_tools()
+        for name in ("install_bench.exe", "log_alloc_bench.exe", "null_coinstaller.dll"):
+            shutil.copy(os.path.join(BIN_DIR, name), prefix.unix(TOOLS))
+        package = prefix.stage_package()
+
+        print("Installation overhead: %d installations each, alternating, Windows 7 (Wine)" % RUNS)
+        print("%-14s %18s %18s %16s %16s" % ("co-installer", "inside calls (ms)", "p10-p90 (ms)",
+                                            "whole inst. (ms)", "peak WS (KiB)"))
+        rows = installation_overhead(prefix, package + "\\zkcamera.inf")
+        for label, inside, p10, p90, whole, peak in rows:
+            print("%-14s %18.3f %8.3f-%-9.3f %16.3f %16.0f" % (label, inside, p10, p90, whole, peak))
+        if rows[1][1] > 0:
+            print("ratio inside calls: %.1fx, whole installation: %.2fx"
+                  % (rows[0][1] / rows[1][1], rows[0][4] / rows[1][4]))
+
+        print()
+        print("Log and allocator")
+        out = run(prefix, "log_alloc_bench.exe", ["20000"])
+        for line in out.splitlines():
+            name, value = line.split()
+            print("  %-36s %14s" % (name, "{:,.0f}".format(float(value))))
+        return 0
+    finally:
+        prefix.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,170 @@
+"""Newer shared copies of the protected files put in place: at once during an
+installation, and, for files in use, by Windows at its next start, checked by
+rebooting the test's own prefix."""
+
+import os
+import shutil
+import unittest
+
+from e2e_support import BIN_DIR, BUILD_DIR, TOOLS, PrefixTestCase
+
+FIXTURES = os.path.join(BUILD_DIR, "tests", "win", "preserve")
+SHARED = "C:\\Program Files\\Common Files\\Marvshrd"
+SYSTEM = "C:\\windows\\system32"
+PENDING_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"
+WININIT = "C:\\windows\\WinInit.ini"
+
+
+def fixture(name):
+    with open(os.path.join(FIXTURES, name + ".dll"), "rb") as f:
+        return f.read()
+
+
+class PreserveTestCase(PrefixTestCase):
+
+    def setUp(self):
+        super().setUp()
+        shutil.copy(os.path.join(BIN_DIR, "restore_pass_driver.exe"), self.prefix.unix(TOOLS))
+
+    def put(self, name, windows_path):
+        target = self.prefix.unix(windows_path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copy(os.path.join(FIXTURES, name + ".dll"), target)
+
+    def write(self, windows_path, data):
+        target = self.prefix.unix(windows_path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with open(target, "wb") as f:
+            f.write(data)
+
+    def find(self, windows_path):
+        """The bytes of a file, whatever the case of its name on disk."""
+        folder = self.prefix.unix(windows_path.rsplit("\\", 1)[0])
+        name = windows_path.rsplit("\\", 1)[1].lower()
+        for entry in os.listdir(folder):
+            if entry.lower() == name:
+                with open(os.path.join(folder, entry), "rb") as f:
+                    return f.read()
+        return None
+
+    def drive(self, *args):
+        result = self.prefix.run([TOOLS + "\\restore_pass_driver.exe"] + list(args))
+        self.assertEqual(0, result.returncode, result.stderr)
+        return self.prefix.log()
+
+    def pending(self):
+        return self.prefix.reg_query(PENDING_KEY, "PendingFileRenameOperations")
+
+
+class DuringInstallation(PreserveTestCase):
+
+    def test_newer_shared_copy_replaces_the_installed_file(self):
+        self.put("v6_0_0_99", SYSTEM + "\\ZKUI2.dll")
+        self.put("v6_0_0_100", SHARED + "\\Camera\\ZKUI2.dll")
+        self.put("v6_0_0_99", SHARED + "\\ZKCodec2.dll")
+        self.put("v6_0_0_100", SYSTEM + "\\ZKCodec2.dll")
+        self.prefix.stage_package()
+        result = self.prefix.harness("C:\\camera\\zkcamera.inf", windows_version="winxp")
+        self.assertEqual(0, result.returncode, result.stderr)
+        self.assertEqual(fixture("v6_0_0_100"), self.find(SYSTEM + "\\ZKUI2.dll"))
+        self.assertEqual(fixture("v6_0_0_100"), self.find(SYSTEM + "\\ZKCodec2.dll"))
+        log = self.prefix.log()
+        self.assertIn("   Processing ZKUI2.dll.\r\n"
+                      "   New file version 6.0.0.99.\r\n"
+                      "   Previous file version 6.0.0.100.\r\n"
+                      "   Restoring " + SHARED + "\\Camera\\ZKUI2.dll\r\n"
+                      "   Processing ZKUI2RC.dll.\r\n", log)
+        # Pre-processing runs the pass before it starts the value-add program.
+        self.assertLess(log.index("Processing ZKUSBSta.sys."), log.index("MediaSourceDirectory"))
+
+
+class AtTheNextStart(PreserveTestCase):
+
+    def test_file_in_use_is_replaced_through_the_rename_list(self):
+        self.put("v6_0_0_99", SYSTEM + "\\ZKUI2.dll")
+        self.put("v6_0_0_99", SYSTEM + "\\ZKUI2RC.dll")
+        self.put("v6_0_0_100", SHARED + "\\ZKUI2.dll")
+        self.put("v6_0_40000_0", SHARED + "\\Deep\\Er\\ZKUI2RC.dll")
+        # Another program's pending move, stored without the list's closing
+        # NUL: it must survive our requests and be carried out as well.
+        self.write("C:\\e2e\\theirs.txt", b"their file")
+        log = self.drive("--hold", SYSTEM + "\\ZKUI2.dll", "--hold", SYSTEM + "\\ZKUI2RC.dll",
+                         "--seed-pending", "\\??\\C:\\e2e\\theirs.txt|!\\??\\C:\\e2e\\moved.txt")
+        self.assertIn("   ERROR: Couldn't delete ZKUI2.dll. 0x00000020 - ", log)
+        self.assertIn("   ERROR: Couldn't delete ZKUI2RC.dll. 0x00000020 - ", log)
+        self.assertEqual(fixture("v6_0_0_99"), self.find(SYSTEM + "\\ZKUI2.dll"))
+        # Their pair, then our two requests in the order of the rows.
+        self.assertEqual(
+            "\\??\\C:\\e2e\\theirs.txt\\0!\\??\\C:\\e2e\\moved.txt\\0"
+            "\\??\\C:\\windows\\system32\\ZKUI2.dll\\0\\0"
+            "\\??\\" + SHARED + "\\ZKUI2.dll.tmp\\0"
+            "!\\??\\C:\\windows\\system32\\ZKUI2.dll\\0"
+            "\\??\\C:\\windows\\system32\\ZKUI2RC.dll\\0\\0"
+            "\\??\\" + SHARED + "\\Deep\\Er\\ZKUI2RC.dll.tmp\\0"
+            "!\\??\\C:\\windows\\system32\\ZKUI2RC.dll", self.pending())
+
+        self.prefix.reboot()
+        self.assertEqual(fixture("v6_0_0_100"), self.find(SYSTEM + "\\ZKUI2.dll"))
+        self.assertEqual(fixture("v6_0_40000_0"), self.find(SYSTEM + "\\ZKUI2RC.dll"))
+        self.assertEqual(b"their file", self.find("C:\\e2e\\moved.txt"))
+        self.assertIsNone(self.find("C:\\e2e\\theirs.txt"))
+        # The shared copies stay; only their temporary copies were moved.
+        self.assertEqual(fixture("v6_0_0_100"), self.find(SHARED + "\\ZKUI2.dll"))
+        self.assertIsNone(self.find(SHARED + "\\ZKUI2.dll.tmp"))
+        self.assertIsNone(self.pending())
+
+    def test_file_in_use_is_replaced_through_wininit(self):
+        self.put("v6_0_0_99", SYSTEM + "\\ZKCodec2.dll")
+        self.put("v6_0_0_100", SHARED + "\\ZKCodec2.dll")
+        self.write("C:\\e2e\\old.txt", b"old")
+        before = b"[rename]\r\nC:\\e2e\\new.txt=C:\\e2e\\old.txt\r\n[other]\r\nkey=value\r\n"
+        self.write(WININIT, before)
+        log = self.drive("--wininit", "--hold", SYSTEM + "\\ZKCodec2.dll")
+        self.assertIn("   ERROR: Couldn't delete ZKCodec2.dll. 0x00000020 - ", log)
+        self.assertEqual(
+            b"[rename]\r\nC:\\e2e\\new.txt=C:\\e2e\\old.txt\r\n"
+            b"NULL=C:\\windows\\system32\\ZKCodec2.dll\r\n"
+            b"C:\\windows\\system32\\ZKCodec2.dll=" + SHARED.encode() + b"\\ZKCodec2.dll\r\n"
+            b"[other]\r\nkey=value\r\n", self.find(WININIT))
+        self.assertIsNone(self.pending())
+
+        self.prefix.reboot()
+        self.assertEqual(fixture("v6_0_0_100"), self.find(SYSTEM + "\\ZKCodec2.dll"))
+        self.assertEqual(b"old", self.find("C:\\e2e\\new.txt"))
+
+    def test_wininit_section_in_other_letters_or_none(self):
+        # Windows reads the first section named rename in any case; a second
+        # "[rename]" after "[Rename]" would never be read.
+        cases = [
+            (b"[boot]\r\nx=1\r\n", b"[boot]\r\nx=1\r\n[rename]\r\n", b""),
+            (b"[Rename]\r\nC:\\e2e\\y.txt=C:\\e2e\\x.txt\r\n[boot]\r\n",
+             b"[Rename]\r\nC:\\e2e\\y.txt=C:\\e2e\\x.txt\r\n", b"\r\n[boot]\r\n"),
+        ]
+        for before, head, tail in cases:
+            with self.subTest(before=before):
+                self.put("v6_0_0_99", SYSTEM + "\\ZKUI2.dll")
+                self.put("v6_0_0_100", SHARED + "\\ZKUI2.dll")
+                self.write("C:\\e2e\\x.txt", b"x")
+                self.write(WININIT, before)
+                self.drive("--wininit", "--hold", SYSTEM + "\\ZKUI2.dll")
+                self.assertEqual(
+                    head + b"NULL=C:\\windows\\system32\\ZKUI2.dll\r\n"
+                    b"C:\\windows\\system32\\ZKUI2.dll=" + SHARED.encode() + b"\\ZKUI2.dll" +
+                    tail, self.find(WININIT))
+                self.prefix.reboot()
+                self.assertEqual(fixture("v6_0_0_100"), self.find(SYSTEM + "\\ZKUI2.dll"))
+                if b"x.txt" in before:
+                    self.assertEqual(b"x", self.find("C:\\e2e\\y.txt"))
+
+    def test_without_wininit_nothing_is_scheduled(self):
+        self.put("v6_0_0_99", SYSTEM + "\\ZKUI2.dll")
+        self.put("v6_0_0_100", SHARED + "\\ZKUI2.dll")
+        log = self.drive("--wininit", "--hold", SYSTEM + "\\ZKUI2.dll")
+        self.assertIn("   ERROR: Couldn't open \"C:\\windows\\WinInit.ini\".\r\n", log)
+        self.assertIsNone(self.find(WININIT))
+        self.prefix.reboot()
+        self.assertEqual(fixture("v6_0_0_99"), self.find(SYSTEM + "\\ZKUI2.dll"))
+
+
+if __name__ == "__main__":
+    unittest.main()

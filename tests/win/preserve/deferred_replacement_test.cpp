@@ -1,0 +1,209 @@
+#include "preserve/deferred_replacement.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "core/device_context.h"
+#include "core/tracked_alloc.h"
+#include "preserve_fixtures.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace zktest;
+using namespace std::string_literals;
+
+const void* const kHandle = reinterpret_cast<const void*>(0x5300);
+
+// Runs the scheduling calls with one context and returns what they logged
+// (the lines between the run's start and its stop), checking that nothing
+// tracked is left behind.
+std::string Logged(const std::function<void(DeviceContext*)>& calls) {
+    FreshInstallLog log;
+    TrackedUsage before = GetTrackedUsage();
+    DeviceContext* context = GetDeviceContext(kHandle);
+    EXPECT_NE(nullptr, context);
+    TrackedUsage withContext = GetTrackedUsage();
+    calls(context);
+    EXPECT_EQ(withContext.blocks, GetTrackedUsage().blocks);
+    ReleaseDeviceContext(context);
+    EXPECT_EQ(before.blocks, GetTrackedUsage().blocks);
+    std::string text = log.Read();
+    size_t start = text.find("\r\n", text.find("   Binary: ")) + 2;
+    size_t stop = text.find("Stop co-installer: ");
+    return text.substr(start, stop - start);
+}
+
+// What one request for target and source looks like in the list.
+std::string Request(const std::string& target, const std::string& source) {
+    return "\\??\\" + target + "\0"s + "\0"s + "\\??\\" + source + ".tmp\0"s + "!\\??\\" + target +
+           "\0"s;
+}
+
+struct PendingFixture {
+    SavedPendingRenames saved;
+    ScratchDirectory scratch{"pending"};
+    std::string source1 = scratch.File("one.dll");
+    std::string source2 = scratch.File("two.dll");
+    std::string target1 = "C:\\windows\\system32\\ZKUI2.dll";
+    std::string target2 = "C:\\windows\\system32\\ZKUI2RC.dll";
+    PendingFixture() {
+        PutFixture(kV100, source1);
+        PutFixture(kVBuild40000, source2);
+    }
+};
+
+TEST(SchedulePendingRename, RequestsFollowTheOldPairsWhateverTheValueEnding) {
+    PendingFixture f;
+    struct Case {
+        const char* what;
+        bool exists;
+        std::string old;
+        std::string kept;
+    };
+    const Case cases[] = {
+        {"no value: created as the empty list", false, "", ""},
+        {"the empty list", true, "\0"s, ""},
+        {"other pairs, well formed", true, "\\??\\C:\\a\0!\\??\\C:\\b\0\\??\\C:\\c\0\0\0"s,
+         "\\??\\C:\\a\0!\\??\\C:\\b\0\\??\\C:\\c\0\0"s},
+        // Stored without the closing NUL by another program: its last string
+        // must be neither overwritten nor merged with ours.
+        {"ending in one NUL", true, "\\??\\C:\\a\0!\\??\\C:\\b\0"s, "\\??\\C:\\a\0!\\??\\C:\\b\0"s},
+        {"ending in a character", true, "\\??\\C:\\a\0!\\??\\C:\\b"s,
+         "\\??\\C:\\a\0!\\??\\C:\\b\0"s},
+    };
+    for (const Case& c : cases) {
+        RemoveFile(f.source1 + ".tmp");
+        RemoveFile(f.source2 + ".tmp");
+        if (c.exists) {
+            WritePendingRenames(c.old);
+        } else {
+            SavedPendingRenames none;  // removes the value while it lives
+        }
+        std::string logged = Logged([&](DeviceContext* context) {
+            SchedulePendingRename(context, f.target1.c_str(), f.source1.c_str());
+            SchedulePendingRename(context, f.target2.c_str(), f.source2.c_str());
+        });
+        EXPECT_EQ("", logged) << c.what;
+        unsigned long type = 0;
+        // Two requests, in call order, after everything that was there.
+        EXPECT_EQ(c.kept + Request(f.target1, f.source1) + Request(f.target2, f.source2) + "\0"s,
+                  ReadPendingRenames(&type))
+            << c.what;
+        EXPECT_EQ(static_cast<unsigned long>(REG_MULTI_SZ), type) << c.what;
+        // The sources stay; their copies wait beside them.
+        EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(f.source1 + ".tmp"));
+        EXPECT_EQ(FixtureBytes(kVBuild40000), ReadFileBytes(f.source2 + ".tmp"));
+        EXPECT_TRUE(FileExists(f.source1));
+    }
+}
+
+TEST(SchedulePendingRename, KeepsTheTypeOfAnExistingValue) {
+    PendingFixture f;
+    WritePendingRenames("\\??\\C:\\a\0\0\0"s, REG_BINARY);
+    EXPECT_EQ("", Logged([&](DeviceContext* context) {
+                  SchedulePendingRename(context, f.target1.c_str(), f.source1.c_str());
+              }));
+    unsigned long type = 0;
+    EXPECT_EQ("\\??\\C:\\a\0\0"s + Request(f.target1, f.source1) + "\0"s,
+              ReadPendingRenames(&type));
+    EXPECT_EQ(static_cast<unsigned long>(REG_BINARY), type);
+}
+
+TEST(SchedulePendingRename, NothingIsScheduledWhenTheCopyCannotBeMade) {
+    PendingFixture f;
+    std::string missing = f.scratch.File("missing.dll");
+    // A source path too long for its ".tmp" name is refused the same way.
+    std::string tooLong = "C:\\" + std::string(254, 'x');
+    for (const std::string& source : {missing, tooLong}) {
+        EXPECT_EQ("", Logged([&](DeviceContext* context) {
+                      SchedulePendingRename(context, f.target1.c_str(), source.c_str());
+                  }));
+        bool exists = true;
+        ReadPendingRenames(nullptr, &exists);
+        EXPECT_FALSE(exists) << source;
+    }
+}
+
+// WinInit.ini before and after one request for target and source.
+struct WinInitCase {
+    const char* what;
+    std::string before;
+    std::string after;
+};
+
+const char kTarget[] = "C:\\windows\\system32\\ZKUI2.dll";
+const char kSource[] = "C:\\Program Files\\Common Files\\Marvshrd\\ZKUI2.dll";
+const std::string kLines =
+    "NULL=C:\\windows\\system32\\ZKUI2.dll\r\n"
+    "C:\\windows\\system32\\ZKUI2.dll=C:\\Program Files\\Common Files\\Marvshrd\\ZKUI2.dll";
+
+TEST(ScheduleWinInitRename, LinesEndTheRenameSectionOrStartOneAtTheEnd) {
+    SavedWinInit saved;
+    const WinInitCase cases[] = {
+        {"section followed by another", "[rename]\r\nNUL=C:\\old.txt\r\n[boot]\r\nx=1\r\n",
+         "[rename]\r\nNUL=C:\\old.txt\r\n" + kLines + "\r\n[boot]\r\nx=1\r\n"},
+        {"no section", "[boot]\r\nx=1\r\n", "[boot]\r\nx=1\r\n[rename]\r\n" + kLines},
+        {"capitalised section is the same section", "[Rename]\r\nNUL=C:\\old.txt\r\n",
+         "[Rename]\r\nNUL=C:\\old.txt\r\n" + kLines},
+        {"empty file", "", "[rename]\r\n" + kLines},
+    };
+    for (const WinInitCase& c : cases) {
+        WriteFileBytes(SavedWinInit::Path(), c.before);
+        EXPECT_EQ("", Logged([&](DeviceContext* context) {
+                      ScheduleWinInitRename(context, kTarget, kSource);
+                  }))
+            << c.what;
+        EXPECT_EQ(c.after, ReadFileBytes(SavedWinInit::Path())) << c.what;
+        // Nothing is left beside it.
+        EXPECT_FALSE(FileExists(SavedWinInit::Path() + ".new")) << c.what;
+        EXPECT_FALSE(FileExists(SavedWinInit::Path() + ".bak")) << c.what;
+    }
+}
+
+TEST(ScheduleWinInitRename, WithoutWinInitNothingIsWritten) {
+    SavedWinInit saved;
+    EXPECT_EQ(
+        "   ERROR: Couldn't open \"" + SavedWinInit::Path() + "\".\r\n",
+        Logged([&](DeviceContext* context) { ScheduleWinInitRename(context, kTarget, kSource); }));
+    EXPECT_FALSE(FileExists(SavedWinInit::Path()));
+    EXPECT_FALSE(FileExists(SavedWinInit::Path() + ".new"));
+    EXPECT_FALSE(FileExists(SavedWinInit::Path() + ".bak"));
+}
+
+TEST(ScheduleWinInitRename, NeverLosesContent) {
+    SavedWinInit saved;
+    // A backup left by an interrupted earlier rewrite may be the only complete
+    // copy: it is not touched.
+    WriteFileBytes(SavedWinInit::Path() + ".bak", "[rename]\r\nprecious=C:\\x\r\n");
+    // Lines longer than any line buffer come through whole.
+    std::string longLine = "C:\\" + std::string(600, 'l') + "=C:\\" + std::string(300, 's');
+    std::string before = "[rename]\r\n" + longLine + "\r\n[" + std::string(400, 'b') + "]\r\n";
+    WriteFileBytes(SavedWinInit::Path(), before);
+    EXPECT_EQ("", Logged([&](DeviceContext* context) {
+                  ScheduleWinInitRename(context, kTarget, kSource);
+              }));
+    EXPECT_EQ(
+        "[rename]\r\n" + longLine + "\r\n" + kLines + "\r\n[" + std::string(400, 'b') + "]\r\n",
+        ReadFileBytes(SavedWinInit::Path()));
+    EXPECT_EQ("[rename]\r\nprecious=C:\\x\r\n", ReadFileBytes(SavedWinInit::Path() + ".bak"));
+
+    // A file that cannot be replaced (here: held open without delete sharing)
+    // is left exactly as it was, and so is nothing beside it.
+    HANDLE holder = CreateFileA(SavedWinInit::Path().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    std::string held = ReadFileBytes(SavedWinInit::Path());
+    std::string logged =
+        Logged([&](DeviceContext* context) { ScheduleWinInitRename(context, kTarget, kSource); });
+    CloseHandle(holder);
+    EXPECT_EQ(0u, logged.find("   ERROR: Couldn't replace \"" + SavedWinInit::Path() + "\" (0x"))
+        << logged;
+    EXPECT_EQ(held, ReadFileBytes(SavedWinInit::Path()));
+    EXPECT_FALSE(FileExists(SavedWinInit::Path() + ".new"));
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+#include "preserve_fixtures.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace zktest {
+
+const char kV99[] = "v6_0_0_99";
+const char kV100[] = "v6_0_0_100";
+const char kVBuild1[] = "v6_0_1_0";
+const char kVBuild40000[] = "v6_0_40000_0";
+const char kNoVersion[] = "noversion";
+
+std::string FixturePath(const char* name) {
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string path = program;
+    return path.substr(0, path.rfind('\\') + 1) + name + ".dll";
+}
+
+std::string FixtureBytes(const char* name) {
+    return ReadFileBytes(FixturePath(name));
+}
+
+void MakeDirectories(const std::string& path) {
+    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    }
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void PutFixture(const char* name, const std::string& path) {
+    MakeDirectories(path.substr(0, path.rfind('\\')));
+    ASSERT_TRUE(CopyFileA(FixturePath(name).c_str(), path.c_str(), FALSE))
+        << name << " -> " << path << ": " << GetLastError();
+}
+
+}  // namespace zktest
+
+namespace zktest {
+
+namespace {
+
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPending[] = "PendingFileRenameOperations";
+const char* const kWinInitSuffixes[3] = {"", ".bak", ".new"};
+
+}  // namespace
+
+std::string ReadPendingRenames(unsigned long* type, bool* exists) {
+    HKEY key = nullptr;
+    std::string bytes;
+    if (exists != nullptr) {
+        *exists = false;
+    }
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return bytes;
+    }
+    DWORD size = 0;
+    DWORD valueType = 0;
+    if (RegQueryValueExA(key, kPending, nullptr, &valueType, nullptr, &size) == ERROR_SUCCESS) {
+        bytes.resize(size);
+        RegQueryValueExA(key, kPending, nullptr, &valueType, reinterpret_cast<BYTE*>(&bytes[0]),
+                         &size);
+        bytes.resize(size);
+        if (type != nullptr) {
+            *type = valueType;
+        }
+        if (exists != nullptr) {
+            *exists = true;
+        }
+    }
+    RegCloseKey(key);
+    return bytes;
+}
+
+void WritePendingRenames(const std::string& bytes, unsigned long type) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(key, kPending, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())));
+    RegCloseKey(key);
+}
+
+static void DeletePendingRenames() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueA(key, kPending);
+        RegCloseKey(key);
+    }
+}
+
+SavedPendingRenames::SavedPendingRenames() {
+    bytes_ = ReadPendingRenames(&type_, &existed_);
+    DeletePendingRenames();
+}
+
+SavedPendingRenames::~SavedPendingRenames() {
+    DeletePendingRenames();
+    if (existed_) {
+        WritePendingRenames(bytes_, type_);
+    }
+}
+
+std::string SavedWinInit::Path() {
+    return WindowsDirectory() + "\\WinInit.ini";
+}
+
+SavedWinInit::SavedWinInit() {
+    for (int i = 0; i < 3; ++i) {
+        std::string path = Path() + kWinInitSuffixes[i];
+        saved_[i].existed = FileExists(path);
+        saved_[i].bytes = ReadFileBytes(path);
+        RemoveFile(path);
+    }
+}
+
+SavedWinInit::~SavedWinInit() {
+    for (int i = 0; i < 3; ++i) {
+        std::string path = Path() + kWinInitSuffixes[i];
+        RemoveFile(path);
+        if (saved_[i].existed) {
+            WriteFileBytes(path, saved_[i].bytes);
+        }
+    }
+}
+
+}  // namespace zktest

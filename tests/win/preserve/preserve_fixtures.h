@@ -1,0 +1,66 @@
+// The versioned test libraries (built beside the test programs) and the places
+// the file-preservation tests put them.
+#pragma once
+
+#include <string>
+
+namespace zktest {
+
+// Names of the test libraries, without ".dll".
+extern const char kV99[];          // 6.0.0.99
+extern const char kV100[];         // 6.0.0.100
+extern const char kVBuild1[];      // 6.0.1.0
+extern const char kVBuild40000[];  // 6.0.40000.0
+extern const char kNoVersion[];    // no version resource
+
+std::string FixturePath(const char* name);
+std::string FixtureBytes(const char* name);
+
+// Copies the test library to path, creating the folders on the way.
+void PutFixture(const char* name, const std::string& path);
+
+// Creates every missing folder of path (a folder path).
+void MakeDirectories(const std::string& path);
+
+}  // namespace zktest
+
+namespace zktest {
+
+// Saves "PendingFileRenameOperations" (and its type), removes it for the test
+// and puts the saved one back at the end, so that no request of a test is left
+// for the next start of the prefix.
+class SavedPendingRenames {
+public:
+    SavedPendingRenames();
+    ~SavedPendingRenames();
+    SavedPendingRenames(const SavedPendingRenames&) = delete;
+    SavedPendingRenames& operator=(const SavedPendingRenames&) = delete;
+
+private:
+    bool existed_ = false;
+    unsigned long type_ = 0;
+    std::string bytes_;
+};
+
+// The value's bytes and type now; *exists false when there is none.
+std::string ReadPendingRenames(unsigned long* type = nullptr, bool* exists = nullptr);
+void WritePendingRenames(const std::string& bytes, unsigned long type = 7 /* REG_MULTI_SZ */);
+
+// The same for WinInit.ini and the names beside it (".bak", ".new").
+class SavedWinInit {
+public:
+    SavedWinInit();
+    ~SavedWinInit();
+    SavedWinInit(const SavedWinInit&) = delete;
+    SavedWinInit& operator=(const SavedWinInit&) = delete;
+    static std::string Path();
+
+private:
+    struct Saved {
+        bool existed;
+        std::string bytes;
+    };
+    Saved saved_[3];
+};
+
+}  // namespace zktest

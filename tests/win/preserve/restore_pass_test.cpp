@@ -1,0 +1,272 @@
+#include "preserve/restore_pass.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/device_context.h"
+#include "core/system_message.h"
+#include "core/tracked_alloc.h"
+#include "launch/maker_folders.h"
+#include "preserve/protected_files.h"
+#include "preserve_fixtures.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace zktest;
+using namespace std::string_literals;
+
+const void* const kHandle = reinterpret_cast<const void*>(0x5200);
+
+std::string Installed(size_t row) {
+    char path[MAX_PATH];
+    EXPECT_TRUE(ResolveInstalledPath(ProtectedFileTable[row].installedPath,
+                                     WindowsDirectory().c_str(), SystemDirectory().c_str(), path,
+                                     sizeof(path)));
+    return path;
+}
+
+std::string Shared(size_t row) {
+    return CommonFilesDirectory() + "\\Marvshrd\\" + ProtectedFileTable[row].fileName;
+}
+
+std::string Triple(const char* name, const char* current, const char* previous = "0.0.0.0") {
+    return "   Processing "s + name + ".\r\n   New file version " + current +
+           ".\r\n   Previous file version " + previous + ".\r\n";
+}
+
+// The log of a pass with no copy anywhere, for every row but the ones a test
+// looks at.
+std::string QuietRow(size_t row) {
+    return Triple(ProtectedFileTable[row].fileName, "0.0.0.0");
+}
+
+// Every installed location, the shared folder and the deferral targets are
+// clean before and after each test.
+class RestorePass : public testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+
+    void Clean() {
+        for (size_t row = 0; row < 6; ++row) {
+            for (const char* suffix : {"", ".new", ".old"}) {
+                RemoveFile(Installed(row) + suffix);
+            }
+        }
+        RemoveDirectoryA((WindowsDirectory() + "\\TWAIN_32\\Pictavue").c_str());
+        RemoveTree(CommonFilesDirectory() + "\\Marvshrd");
+    }
+
+    // Runs the pass and returns what it logged between the run's start and stop.
+    std::string Pass(bool useWinInit) {
+        FreshInstallLog log;
+        TrackedUsage before = GetTrackedUsage();
+        DeviceContext* context = GetDeviceContext(kHandle);
+        EXPECT_NE(nullptr, context);
+        TrackedUsage withContext = GetTrackedUsage();
+        RestoreNewerFiles(context, useWinInit);
+        EXPECT_EQ(withContext.blocks, GetTrackedUsage().blocks);
+        ReleaseDeviceContext(context);
+        EXPECT_EQ(before.blocks, GetTrackedUsage().blocks);
+        std::string text = log.Read();
+        size_t start = text.find("\r\n", text.find("   Binary: ")) + 2;
+        return text.substr(start, text.find("Stop co-installer: ") - start);
+    }
+
+    // The log of a pass in which only row `row` has something to say.
+    static std::string OnlyRow(size_t row, const std::string& lines) {
+        std::string log;
+        for (size_t r = 0; r < 6; ++r) {
+            log += r == row ? lines : QuietRow(r);
+        }
+        return log;
+    }
+
+    SavedPendingRenames pending_;
+    SavedWinInit winInit_;
+};
+
+TEST_F(RestorePass, WithoutSharedFolderEveryRowLogsThreeLinesAndNothingChanges) {
+    PutFixture(kV99, Installed(2));
+    std::string log = Pass(false);
+    EXPECT_EQ(OnlyRow(2, Triple("ZKCodec2.dll", "6.0.0.99")), log);
+    EXPECT_EQ(FixtureBytes(kV99), ReadFileBytes(Installed(2)));
+    EXPECT_EQ("", ReadPendingRenames());
+}
+
+TEST_F(RestorePass, StrictlyNewerSharedCopyReplacesTheInstalledOne) {
+    struct Case {
+        const char* what;
+        const char* installed;  // null: no installed file
+        const char* shared;
+        const char* result;  // the installed file afterwards; null: none
+        std::string lines;
+    };
+    const std::string found = Shared(3);
+    const std::vector<Case> cases = {
+        {"6.0.0.100 over 6.0.0.99", kV99, kV100, kV100,
+         Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " + found + "\r\n"},
+        {"build 40000 over build 1", kVBuild1, kVBuild40000, kVBuild40000,
+         Triple("ZKUI2.dll", "6.0.1.0", "6.0.40000.0") + "   Restoring " + found + "\r\n"},
+        {"equal versions", kV100, kV100, kV100, Triple("ZKUI2.dll", "6.0.0.100", "6.0.0.100")},
+        {"older shared copy", kV100, kV99, kV100, Triple("ZKUI2.dll", "6.0.0.100", "6.0.0.99")},
+        {"shared copy without version", kV99, kNoVersion, kV99, Triple("ZKUI2.dll", "6.0.0.99")},
+        {"installed file missing", nullptr, kV100, nullptr,
+         Triple("ZKUI2.dll", "0.0.0.0", "6.0.0.100") + "   Restoring " + found +
+             "\r\n   File isn't exist\r\n"},
+        {"installed file without version", kNoVersion, kV100, kNoVersion,
+         Triple("ZKUI2.dll", "0.0.0.0", "6.0.0.100") + "   Restoring " + found +
+             "\r\n   File isn't exist\r\n"},
+    };
+    for (const Case& c : cases) {
+        Clean();
+        if (c.installed != nullptr) {
+            PutFixture(c.installed, Installed(3));
+        }
+        PutFixture(c.shared, found);
+        EXPECT_EQ(OnlyRow(3, c.lines), Pass(false)) << c.what;
+        if (c.result == nullptr) {
+            EXPECT_FALSE(FileExists(Installed(3))) << c.what;
+        } else {
+            EXPECT_EQ(FixtureBytes(c.result), ReadFileBytes(Installed(3))) << c.what;
+        }
+        // The shared copy stays, nothing is left beside the installed one and
+        // nothing is deferred.
+        EXPECT_EQ(FixtureBytes(c.shared), ReadFileBytes(found)) << c.what;
+        EXPECT_FALSE(FileExists(Installed(3) + ".new")) << c.what;
+        EXPECT_FALSE(FileExists(Installed(3) + ".old")) << c.what;
+        EXPECT_EQ("", ReadPendingRenames()) << c.what;
+    }
+}
+
+std::string DeleteError(const char* name, DWORD error) {
+    char text[MAX_PATH];
+    GetSystemMessageText(error, text, sizeof(text));
+    char code[16];
+    wsprintfA(code, "0x%08X", static_cast<unsigned>(error));
+    // The log is a text stream: the system text's own "\r\n" is stored as
+    // "\r\r\n", as every line feed becomes "\r\n".
+    std::string stored;
+    for (const char* c = text; *c != '\0'; ++c) {
+        stored += *c == '\n' ? "\r\n" : std::string(1, *c);
+    }
+    return "   ERROR: Couldn't delete "s + name + ". " + code + " - " + stored;
+}
+
+std::string PendingRequest(const std::string& target, const std::string& source) {
+    return "\\??\\" + target + "\0"s + "\0"s + "\\??\\" + source + ".tmp\0"s + "!\\??\\" + target +
+           "\0"s;
+}
+
+TEST_F(RestorePass, FileInUseIsDeferredAndTheOtherRowsGoOn) {
+    for (bool useWinInit : {false, true}) {
+        Clean();
+        SavedPendingRenames noRequests;
+        RemoveFile(SavedWinInit::Path());
+        if (useWinInit) {
+            WriteFileBytes(SavedWinInit::Path(), "[boot]\r\n");
+        }
+        // Row 3 is held open without delete sharing; rows 4 and 5 are free.
+        PutFixture(kV99, Installed(2));
+        PutFixture(kV99, Installed(3));
+        PutFixture(kV99, Installed(4));
+        for (size_t row : {2, 3, 4}) {
+            PutFixture(kV100, Shared(row));
+        }
+        HANDLE holder = CreateFileA(Installed(2).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+        std::string log = Pass(useWinInit);
+        CloseHandle(holder);
+
+        std::string expected = QuietRow(0) + QuietRow(1);
+        for (size_t row : {2, 3, 4}) {
+            const char* name = ProtectedFileTable[row].fileName;
+            expected +=
+                Triple(name, "6.0.0.99", "6.0.0.100") + "   Restoring " + Shared(row) + "\r\n";
+            if (row == 2) {
+                expected += DeleteError(name, ERROR_SHARING_VIOLATION);
+            }
+        }
+        expected += QuietRow(5);
+        EXPECT_EQ(expected, log) << useWinInit;
+
+        EXPECT_EQ(FixtureBytes(kV99), ReadFileBytes(Installed(2)));
+        EXPECT_FALSE(FileExists(Installed(2) + ".new"));
+        EXPECT_FALSE(FileExists(Installed(2) + ".old"));
+        EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Installed(3)));
+        EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Installed(4)));
+        if (useWinInit) {
+            EXPECT_EQ("[boot]\r\n[rename]\r\nNULL=" + Installed(2) + "\r\n" + Installed(2) + "=" +
+                          Shared(2),
+                      ReadFileBytes(SavedWinInit::Path()));
+            EXPECT_EQ("", ReadPendingRenames());
+        } else {
+            EXPECT_EQ(PendingRequest(Installed(2), Shared(2)) + "\0"s, ReadPendingRenames());
+            EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Shared(2) + ".tmp"));
+            EXPECT_FALSE(FileExists(SavedWinInit::Path()));
+        }
+    }
+}
+
+TEST_F(RestorePass, FileThatCannotBeDeletedIsPutBackAsItWas) {
+    // A read-only file: it could be moved aside but not deleted.
+    PutFixture(kV99, Installed(3));
+    PutFixture(kV100, Shared(3));
+    SetFileAttributesA(Installed(3).c_str(), FILE_ATTRIBUTE_READONLY);
+    std::string log = Pass(false);
+    EXPECT_EQ(OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " +
+                             Shared(3) + "\r\n" + DeleteError("ZKUI2.dll", ERROR_ACCESS_DENIED)),
+              log);
+    EXPECT_EQ(FixtureBytes(kV99), ReadFileBytes(Installed(3)));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
+              GetFileAttributesA(Installed(3).c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(FileExists(Installed(3) + ".new"));
+    EXPECT_FALSE(FileExists(Installed(3) + ".old"));
+    EXPECT_EQ(PendingRequest(Installed(3), Shared(3)) + "\0"s, ReadPendingRenames());
+}
+
+TEST_F(RestorePass, InstalledFileIsKeptUntilItsReplacementIsInPlace) {
+    // Held open with delete sharing: its deletion only marks it, and the name
+    // stays taken until the holder lets go. Copying over the name would fail
+    // then, and the installed file would vanish with the holder.
+    PutFixture(kV99, Installed(3));
+    PutFixture(kV100, Shared(3));
+    HANDLE holder =
+        CreateFileA(Installed(3).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    std::string log = Pass(false);
+    CloseHandle(holder);
+    EXPECT_EQ(OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " +
+                             Shared(3) + "\r\n"),
+              log);
+    EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Installed(3)));
+    EXPECT_FALSE(FileExists(Installed(3) + ".new"));
+    EXPECT_FALSE(FileExists(Installed(3) + ".old"));
+    EXPECT_EQ("", ReadPendingRenames());
+}
+
+TEST_F(RestorePass, ReplacesTheFilesOfEveryInstallLocation) {
+    for (size_t row = 0; row < 6; ++row) {
+        PutFixture(kV99, Installed(row));
+        PutFixture(kV100, Shared(row));
+    }
+    std::string expected;
+    for (size_t row = 0; row < 6; ++row) {
+        expected += Triple(ProtectedFileTable[row].fileName, "6.0.0.99", "6.0.0.100") +
+                    "   Restoring " + Shared(row) + "\r\n";
+    }
+    EXPECT_EQ(expected, Pass(true));
+    for (size_t row = 0; row < 6; ++row) {
+        EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Installed(row))) << row;
+    }
+    EXPECT_EQ(WindowsDirectory() + "\\TWAIN_32\\Pictavue\\zkWIAext.dll", Installed(0));
+    EXPECT_EQ(SystemDirectory() + "\\drivers\\ZKUSBSta.sys", Installed(5));
+}
+
+}  // namespace

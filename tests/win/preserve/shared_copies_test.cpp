@@ -1,0 +1,185 @@
+#include "preserve/shared_copies.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/tracked_alloc.h"
+#include "launch/maker_folders.h"
+#include "preserve_fixtures.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace zktest;
+
+std::string Text(const FileVersion& v) {
+    return std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.build) +
+           "." + std::to_string(v.revision);
+}
+
+TEST(GetFileVersion, ReadsTheFileVersionAndClearsItOnEveryFailure) {
+    ScratchDirectory scratch("getversion");
+    WriteFileBytes(scratch.File("text.dll"), "plain text, no PE image");
+    struct Case {
+        std::string path;
+        std::string version;
+        bool ok;
+    };
+    const Case cases[] = {
+        // The test libraries' product version is 9.9.9.9: never the one read.
+        {FixturePath(kV99), "6.0.0.99", true},
+        {FixturePath(kV100), "6.0.0.100", true},
+        {FixturePath(kVBuild40000), "6.0.40000.0", true},
+        {FixturePath(kNoVersion), "0.0.0.0", false},
+        {scratch.File("missing.dll"), "0.0.0.0", false},
+        {scratch.File("text.dll"), "0.0.0.0", false},
+        {scratch.Path(), "0.0.0.0", false},
+    };
+    for (const Case& c : cases) {
+        TrackedUsage before = GetTrackedUsage();
+        FileVersion version = {1, 2, 3, 4};
+        uint32_t error = GetFileVersion(c.path.c_str(), &version);
+        EXPECT_EQ(c.version, Text(version)) << c.path;
+        EXPECT_EQ(c.ok, error == 0) << c.path << " " << error;
+        EXPECT_EQ(before.blocks, GetTrackedUsage().blocks) << c.path;
+    }
+}
+
+struct Found {
+    std::string path;
+    std::string version;
+};
+
+Found Search(const std::string& root, FileVersion start = {0, 0, 0, 0}, size_t bestSize = 255) {
+    char best[300] = "";
+    SearchNewestCopy(root.c_str(), "ZKUI2.dll", best, bestSize, &start);
+    return {best, Text(start)};
+}
+
+TEST(SearchNewestCopy, OnlyAStrictlyNewerVersionedCopyReplacesTheBest) {
+    ScratchDirectory scratch("search");
+    const std::string root = scratch.Path();
+    struct Case {
+        const char* what;
+        std::vector<std::pair<const char*, std::string>> files;  // fixture, relative path
+        std::string foundRelative;                               // "" for none
+        std::string version;
+    };
+    const std::vector<Case> cases = {
+        {"the directory's own copy wins an equal one below",
+         {{kV100, "ZKUI2.dll"}, {kV100, "a\\ZKUI2.dll"}},
+         "ZKUI2.dll",
+         "6.0.0.100"},
+        {"a newer copy deep below wins",
+         {{kV99, "ZKUI2.dll"}, {kV100, "a\\b\\c\\d\\ZKUI2.dll"}},
+         "a\\b\\c\\d\\ZKUI2.dll",
+         "6.0.0.100"},
+        {"an older copy below does not",
+         {{kV100, "ZKUI2.dll"}, {kV99, "x\\ZKUI2.dll"}},
+         "ZKUI2.dll",
+         "6.0.0.100"},
+        {"build 40000 beats build 1",
+         {{kVBuild1, "ZKUI2.dll"}, {kVBuild40000, "x\\ZKUI2.dll"}},
+         "x\\ZKUI2.dll",
+         "6.0.40000.0"},
+        {"a copy without version never wins, even alone",
+         {{kNoVersion, "ZKUI2.dll"}, {kNoVersion, "y\\ZKUI2.dll"}},
+         "",
+         "0.0.0.0"},
+        {"other names are not candidates", {{kV100, "x\\ZKUI2RC.dll"}}, "", "0.0.0.0"},
+    };
+    for (const Case& c : cases) {
+        RemoveTree(root);
+        CreateDirectoryA(root.c_str(), nullptr);
+        for (const auto& file : c.files) {
+            PutFixture(file.first, root + "\\" + file.second);
+        }
+        Found found = Search(root);
+        EXPECT_EQ(c.foundRelative.empty() ? "" : root + "\\" + c.foundRelative, found.path)
+            << c.what;
+        EXPECT_EQ(c.version, found.version) << c.what;
+    }
+
+    // Among equal copies in sibling folders, the first one met stays.
+    RemoveTree(root);
+    PutFixture(kV100, root + "\\one\\ZKUI2.dll");
+    PutFixture(kV100, root + "\\two\\ZKUI2.dll");
+    Found first = Search(root);
+    EXPECT_EQ("6.0.0.100", first.version);
+    EXPECT_EQ(first.path, Search(root).path);
+
+    // A best version brought in is only replaced by a newer one.
+    EXPECT_EQ("", Search(root, {6, 0, 0, 100}).path);
+    EXPECT_EQ("7.0.0.0", Search(root, {7, 0, 0, 0}).version);
+}
+
+TEST(SearchNewestCopy, PathsThatDoNotFitArePassedOverNotCut) {
+    ScratchDirectory scratch("searchlong");
+    PutFixture(kV99, scratch.File("ZKUI2.dll"));
+    std::string deep = scratch.Path() + "\\" + std::string(120, 'd');
+    PutFixture(kV100, deep + "\\ZKUI2.dll");
+
+    // The deeper (newer) copy's path does not fit a 60-byte best path.
+    std::string shallow = scratch.File("ZKUI2.dll");
+    ASSERT_LT(shallow.size(), 60u);
+    Found found = Search(scratch.Path(), {0, 0, 0, 0}, 60);
+    EXPECT_EQ(shallow, found.path);
+    EXPECT_EQ("6.0.0.99", found.version);
+
+    // A copy whose own path would pass 259 characters is not a candidate
+    // (it is made through the long-path form, which the search never uses).
+    std::string longFolder = deep + "\\" + std::string(250 - deep.size() - 1, 'e');
+    ASSERT_EQ(250u, longFolder.size());
+    MakeDirectories(longFolder);
+    std::string longCopy = "\\\\?\\" + longFolder + "\\ZKUI2.dll";
+    std::wstring wide(longCopy.begin(), longCopy.end());
+    std::string fixture = FixturePath(kVBuild40000);
+    std::wstring wideFixture(fixture.begin(), fixture.end());
+    ASSERT_TRUE(CopyFileW(wideFixture.c_str(), wide.c_str(), FALSE)) << GetLastError();
+    Found same = Search(scratch.Path());
+    EXPECT_EQ(deep + "\\ZKUI2.dll", same.path);
+    EXPECT_EQ("6.0.0.100", same.version);
+    DeleteFileW(wide.c_str());
+}
+
+TEST(FindNewestSharedCopy, SearchesTheMakerFolderOfTheRow) {
+    const ProtectedFile& row = ProtectedFileTable[3];  // ZKUI2.dll
+    {
+        MakerFolder shared("Marvshrd");
+        PutFixture(kV99, shared.Path() + "\\ZKUI2.dll");
+        PutFixture(kV100, shared.Path() + "\\Camera\\Drivers\\ZKUI2.dll");
+        TrackedUsage before = GetTrackedUsage();
+        char best[255] = "stale";
+        FileVersion version = {9, 9, 9, 9};
+        FindNewestSharedCopy(row, best, sizeof(best), &version);
+        EXPECT_EQ(shared.Path() + "\\Camera\\Drivers\\ZKUI2.dll", std::string(best));
+        EXPECT_EQ("6.0.0.100", Text(version));
+        EXPECT_EQ(before.blocks, GetTrackedUsage().blocks);
+    }
+
+    // No maker folder: no copy, and the outputs say so.
+    ASSERT_FALSE(FileExists(CommonFilesDirectory() + "\\Marvshrd"));
+    ASSERT_FALSE(FileExists(CommonFilesDirectory() + "\\Marvanto"));
+    TrackedUsage before = GetTrackedUsage();
+    char best[255] = "stale";
+    FileVersion version = {9, 9, 9, 9};
+    FindNewestSharedCopy(row, best, sizeof(best), &version);
+    EXPECT_STREQ("", best);
+    EXPECT_EQ("0.0.0.0", Text(version));
+    EXPECT_EQ(before.blocks, GetTrackedUsage().blocks);
+
+    // The end row and a row without search root leave the outputs alone.
+    const ProtectedFile noRoot = {"%11%\\x.dll", "x.dll", nullptr};
+    for (const ProtectedFile* r : {&ProtectedFileTable[6], &noRoot}) {
+        FindNewestSharedCopy(*r, best, sizeof(best), &version);
+        EXPECT_STREQ("", best);
+        EXPECT_EQ("0.0.0.0", Text(version));
+    }
+    strcpy(best, "kept");
+    FindNewestSharedCopy(noRoot, best, sizeof(best), &version);
+    EXPECT_STREQ("kept", best);
+}
+
+}  // namespace
