@@ -69,7 +69,7 @@ bool FakeFolder(int csidl, char* path) {
 const PathTemplatePlatform kFake = {FakeAlloc, FakeFree, FakeAttributes, FakeFolder};
 
 class PathTemplate : public testing::Test {
-  protected:
+protected:
     void SetUp() override { machine = &fake; }
     void TearDown() override {
         EXPECT_EQ(0, fake.badFrees);
