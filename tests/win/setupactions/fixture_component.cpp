@@ -8,7 +8,7 @@ namespace {
 HMODULE g_module = nullptr;
 
 void WriteRecord(const char* suffix, const char* text) {
-    char path[MAX_PATH + 8];
+    char path[MAX_PATH + 8] = {};
     DWORD length = GetModuleFileNameA(g_module, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return;

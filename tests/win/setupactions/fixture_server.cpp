@@ -3,7 +3,7 @@
 #include <windows.h>
 
 int main() {
-    char path[MAX_PATH + 8];
+    char path[MAX_PATH + 8] = {};
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return 1;
