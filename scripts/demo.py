@@ -8,6 +8,7 @@ Run it through scripts/demo.sh, which builds everything first.
 import os
 import shutil
 import sys
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
@@ -89,6 +90,32 @@ def driver_keys(prefix):
     full = key.replace("HKLM", "HKEY_LOCAL_MACHINE").upper()
     return [line.strip() for line in result.stdout.splitlines()
             if line.strip().upper().startswith(full + "\\")]
+# The component that the example zkcoinst.ini registers: a test library whose
+# DllRegisterServer records the command line it was registered with.
+COMPONENT = os.path.join(BUILD_DIR, "tests", "win", "setupactions", "zk_fixture_component.dll")
+COMPONENT_PATH = "C:\\windows\\system32\\zkcampage.dll"
+
+
+def component_record(prefix, seconds=10):
+    """The command line regsvr32 registered the component with, or "(not registered)"."""
+    record = prefix.unix(COMPONENT_PATH + ".ran")
+    deadline = time.time() + seconds
+    while not os.path.exists(record) and time.time() < deadline:
+        time.sleep(0.1)
+    data = prefix.read_bytes(COMPONENT_PATH + ".ran")
+    return "(not registered)" if not data else data.decode("latin-1")
+
+
+def show_setup_entry(prefix):
+    heading("rundll32 zkcoinst.dll,SetupEntryPoint CamSetup (a setup program)")
+    if os.path.exists(prefix.unix(COMPONENT_PATH + ".ran")):
+        os.remove(prefix.unix(COMPONENT_PATH + ".ran"))
+    before = len((prefix.log() or "").replace("\r\n", "\n"))
+    prefix.run(["rundll32", "zkcoinst.dll,SetupEntryPoint", "CamSetup"])
+    print((prefix.log() or "").replace("\r\n", "\n")[before:].rstrip())
+    print("component registered again by: %s" % component_record(prefix))
+
+
 MAKER_FOLDER = "C:\\Program Files\\Common Files\\Marvshrd"
 
 
@@ -97,11 +124,13 @@ def set_up_companion_programs(prefix, package):
     system directory, the registered programs, and the maker folder with the
     web-update program and the tools (all played by the recording stub)."""
     shutil.copy(prefix.unix(package + "\\zkcoinst.ini"), prefix.system32)
+    shutil.copy(COMPONENT, prefix.unix(COMPONENT_PATH))
     prefix.reg_import(prefix.unix(package + "\\registered_programs.reg"))
     for program in ("Kestr32.exe", "Tools\\zktools.exe", "Tools\\campre.exe"):
         prefix.install_stub_as(MAKER_FOLDER + "\\" + program)
     heading("Companion programs in place")
-    print("zkcoinst.ini copied to C:\\windows\\system32 (web-update switch on)")
+    print("zkcoinst.ini copied to C:\\windows\\system32 (web-update switch on, setup actions)")
+    print("component %s (records its registration)" % COMPONENT_PATH)
     print("registered programs imported from %s\\registered_programs.reg" % package)
     print("maker folder %s: Kestr32.exe, Tools\\zktools.exe, Tools\\campre.exe" % MAKER_FOLDER)
 
@@ -139,6 +168,11 @@ def main():
             show_values(prefix, [("Driver key FriendlyName", key, "FriendlyName"),
                                  ("Driver key Vendor", key, "Vendor")])
 
+        heading("Setup actions of [CamInstall.NT]")
+        print("component registered by: %s" % component_record(prefix))
+        print("HKLM\\SOFTWARE\\Marvanto CameraSetupDone = %s"
+              % prefix.reg_query("HKLM\\SOFTWARE\\Marvanto", "CameraSetupDone"))
+
         heading("zkcoinst.log (C:\\windows\\system32\\zkcoinst.log)")
         print((prefix.log() or "(no log)").replace("\r\n", "\n").rstrip())
 
@@ -154,6 +188,7 @@ def main():
         heading("Protected shared files")
         print("%s: %s (shared copy)" % (SHARED_COPY, file_version(prefix, SHARED_COPY)))
         print("%s: %s after the installation" % (INSTALLED, file_version(prefix, INSTALLED)))
+        show_setup_entry(prefix)
         show_protected_file_in_use(prefix)
 
         heading("The DLL")

@@ -8,5 +8,5 @@ cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target zkcoinst install_harness record_stub \
-  restore_pass_driver zk_preserve_fixtures >/dev/null
+  restore_pass_driver zk_preserve_fixtures zk_fixture_component >/dev/null
 ZK_BUILD_DIR=$PWD/build/windows ZK_SOURCE_DIR=$PWD python3 scripts/demo.py

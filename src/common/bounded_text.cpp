@@ -44,6 +44,7 @@ bool FormatTextV(char* dst, size_t capacity, const char* format, va_list args) {
     return true;
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style on purpose, checked by -Wformat.
 bool FormatText(char* dst, size_t capacity, const char* format, ...) {
     va_list args;
     va_start(args, format);

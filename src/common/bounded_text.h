@@ -16,6 +16,7 @@ bool AppendText(char* dst, size_t capacity, const char* src);
 
 // printf into dst. A null string argument prints as "(null)" on every platform
 // the project builds for.
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style on purpose, checked by -Wformat.
 bool FormatText(char* dst, size_t capacity, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 bool FormatTextV(char* dst, size_t capacity, const char* format, va_list args);
@@ -27,6 +28,7 @@ struct FixedText {
 
     bool Assign(const char* src) { return CopyText(text, N, src); }
     bool Append(const char* src) { return AppendText(text, N, src); }
+    // NOLINTNEXTLINE(cert-dcl50-cpp): printf-style on purpose, checked by -Wformat.
     bool Format(const char* format, ...) __attribute__((format(printf, 2, 3))) {
         va_list args;
         va_start(args, format);

@@ -14,6 +14,7 @@
 #include "launch/registered_apps.h"
 #include "launch/web_update.h"
 #include "preserve/restore_pass.h"
+#include "setupactions/setup_interpreter.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     // device's driver is installed below them.
     RemoveOrphanClassFilters(context);
     // Then the zkcoinst.ini section of the selected driver runs.
+    RunDriverSetupSection(context, deviceInfoSet, deviceInfoData);
     // Then the preserve-and-restore pass over the protected shared files; a
     // file in use is left to the next start through the registry's rename list.
     RestoreNewerFiles(context, false);

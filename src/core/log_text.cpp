@@ -28,29 +28,32 @@ bool FormatLogTimestamp(const LogClock& clock, char* buffer, size_t capacity) {
                           clock.second, clock.year);
 }
 
+// Write errors are ignored: the log is a record of the installation, never a
+// reason to fail it.
+
 void WriteLogHeader(FILE* stream, const LogClock& clock) {
     char stamp[kTimestampCapacity];
     FormatLogTimestamp(clock, stamp, sizeof(stamp));
-    fprintf(stream, "Tool Name: Audio/Video Coinstaller for 32bit (zkci%02d%d%d.dll)\n",
-            ZK_VERSION_MAJOR, ZK_VERSION_MINOR, ZK_VERSION_BUILD);
-    fprintf(stream, "Tool Version: %d.%d.%d.%d (debug)\n", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
-            ZK_VERSION_BUILD, ZK_VERSION_REVISION);
-    fprintf(stream, "Log Format Version: 01\n\n");
-    fprintf(stream, "Start Log File: %s\n\n", stamp);
+    (void)fprintf(stream, "Tool Name: Audio/Video Coinstaller for 32bit (zkci%02d%d%d.dll)\n",
+                  ZK_VERSION_MAJOR, ZK_VERSION_MINOR, ZK_VERSION_BUILD);
+    (void)fprintf(stream, "Tool Version: %d.%d.%d.%d (debug)\n", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
+                  ZK_VERSION_BUILD, ZK_VERSION_REVISION);
+    (void)fprintf(stream, "Log Format Version: 01\n\n");
+    (void)fprintf(stream, "Start Log File: %s\n\n", stamp);
 }
 
 void WriteRunStart(FILE* stream, const LogClock& clock) {
     char stamp[kTimestampCapacity];
     FormatLogTimestamp(clock, stamp, sizeof(stamp));
-    fprintf(stream, "Start co-installer: %s\n", stamp);
-    fprintf(stream, "   Binary: ZKCi%02d%d%d.dll", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
-            ZK_VERSION_BUILD);
-    fprintf(stream, " version: %d.%d.%d.%d (debug)\n", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
-            ZK_VERSION_BUILD, ZK_VERSION_REVISION);
+    (void)fprintf(stream, "Start co-installer: %s\n", stamp);
+    (void)fprintf(stream, "   Binary: ZKCi%02d%d%d.dll", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
+                  ZK_VERSION_BUILD);
+    (void)fprintf(stream, " version: %d.%d.%d.%d (debug)\n", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
+                  ZK_VERSION_BUILD, ZK_VERSION_REVISION);
 }
 
 void WriteRunStop(FILE* stream, const LogClock& clock) {
     char stamp[kTimestampCapacity];
     FormatLogTimestamp(clock, stamp, sizeof(stamp));
-    fprintf(stream, "Stop co-installer: %s\n\n", stamp);
+    (void)fprintf(stream, "Stop co-installer: %s\n\n", stamp);
 }

@@ -25,6 +25,7 @@ const char* ResolveMakerFolder(const PathTemplatePlatform& platform, const char*
     if (prefixLength + sizeof(kSharedMakerFolder) > sizeof(probe)) {
         return nullptr;
     }
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): the name copied next ends the text.
     memcpy(probe, builtSoFar, prefixLength);
 
     memcpy(probe + prefixLength, kSharedMakerFolder, sizeof(kSharedMakerFolder));
@@ -85,6 +86,7 @@ char* AppendToBufferWith(const PathTemplatePlatform& platform, char* buffer, uin
             return nullptr;
         }
         memset(fresh, 0, size);
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): the cleared last byte ends it.
         memcpy(fresh, text, textLength);
         *capacity = size;
         return fresh;
@@ -100,6 +102,7 @@ char* AppendToBufferWith(const PathTemplatePlatform& platform, char* buffer, uin
             return nullptr;
         }
         memset(grown, 0, needed);
+        // NOLINTNEXTLINE(bugprone-not-null-terminated-result): the append below ends it.
         memcpy(grown, buffer, usedLength);
         platform.free(buffer);
         buffer = grown;

@@ -39,7 +39,15 @@ class InstallationThroughTheHarness(PrefixTestCase):
         self.assertIn("finish-install action requested: no", result.stdout)
         self.assertEqual(
             HEADER + RUN_START + UNHANDLED_BEFORE_INSTALL +
-            "   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\r\n" +
+            "   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\r\n"
+            # No zkcoinst.ini: for an Image device before Vista a missing
+            # section is an error, and the bandwidth monitor goes in.
+            "   Windows system directory: C:\\windows\\system32\r\n"
+            "   Windows directory: C:\\windows\r\n"
+            "   INI file to use: C:\\windows\\system32\\zkcoinst.ini\r\n"
+            "   Section to register: CamInstall.NT\r\n"
+            "   ERROR: Section CamInstall.NT not found !\r\n"
+            "   Install bandwidth monitor.\r\n" +
             RESTORE_PASS_NOTHING_SHARED +
             "   LaunchRegisteredApp:\r\n"
             "   MediaSourceDirectory - C:\\camera\\\r\n"

@@ -18,9 +18,9 @@ std::string Written(Writer writer, const LogClock& clock) {
     FILE* stream = tmpfile();
     writer(stream, clock);
     std::string text(static_cast<size_t>(ftell(stream)), '\0');
-    rewind(stream);
+    EXPECT_EQ(0, fseek(stream, 0, SEEK_SET));
     EXPECT_EQ(text.size(), fread(&text[0], 1, text.size(), stream));
-    fclose(stream);
+    EXPECT_EQ(0, fclose(stream));
     return text;
 }
 

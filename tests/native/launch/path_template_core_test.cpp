@@ -1,5 +1,7 @@
 #include "launch/path_template_core.h"
 
+#include "common/bounded_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -61,14 +63,13 @@ bool FakeFolder(int csidl, char* path) {
     if (found == machine->folders.end()) {
         return false;
     }
-    strcpy(path, found->second.c_str());
-    return true;
+    return zk::CopyText(path, kTemplatePathCapacity, found->second.c_str());
 }
 
 const PathTemplatePlatform kFake = {FakeAlloc, FakeFree, FakeAttributes, FakeFolder};
 
 class PathTemplate : public testing::Test {
-  protected:
+protected:
     void SetUp() override { machine = &fake; }
     void TearDown() override {
         EXPECT_EQ(0, fake.badFrees);

@@ -72,11 +72,11 @@ TEST(WebUpdateCommandLine, QuotesTheProgramAndKeepsTheArguments) {
     EXPECT_NE(std::string::npos, std::string(line).find("-f Audio -d"));
 
     // A manufacturer name that would push the line past 300 bytes is refused.
-    std::string maker(300 - strlen(line) + strlen("Some Maker"), 'm');
-    facts.manufacturer = maker.c_str();
+    const std::string tooLong(300 - strlen(line) + strlen("Some Maker"), 'm');
+    facts.manufacturer = tooLong.c_str();
     EXPECT_FALSE(FormatKestrCommandLine(line, sizeof(line), facts));
-    maker.pop_back();
-    facts.manufacturer = maker.c_str();
+    const std::string justFits(tooLong.size() - 1, 'm');
+    facts.manufacturer = justFits.c_str();
     EXPECT_TRUE(FormatKestrCommandLine(line, sizeof(line), facts));
     EXPECT_EQ(299u, strlen(line));
 }

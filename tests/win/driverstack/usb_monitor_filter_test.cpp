@@ -27,7 +27,8 @@ protected:
           media_(ClassKeyPath(dstest::kMediaClass), {"LowerFilters"}),
           service_(kServiceKey, {}) {
         dstest::DeleteKeyTree(kServiceKey);
-        dstest::WriteValue(ClassKeyPath(dstest::kMediaClass), "Class", REG_SZ, "MEDIA"s + '\0');
+        dstest::WriteValue(ClassKeyPath(dstest::kMediaClass), "Class", REG_SZ,
+                           std::string("MEDIA", 6));
         dstest::DeleteValue(ClassKeyPath(dstest::kImageClass), "LowerFilters");
         dstest::DeleteValue(ClassKeyPath(dstest::kMediaClass), "LowerFilters");
     }

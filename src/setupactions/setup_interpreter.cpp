@@ -1,0 +1,239 @@
+#include "setupactions/setup_interpreter.h"
+
+#include <cstring>
+
+#include "common/bounded_text.h"
+#include "core/install_log.h"
+#include "core/tracked_alloc.h"
+#include "core/version_probes.h"
+#include "driverstack/storage_filter.h"
+#include "driverstack/usb_monitor_filter.h"
+#include "launch/web_update.h"
+#include "setupactions/component_registration.h"
+#include "setupactions/hid_registry_actions.h"
+#include "setupactions/setup_line.h"
+
+namespace {
+
+const char kIniName[] = "zkcoinst.ini";
+const int kImageClassIndex = 1;
+
+// The section is read into this many characters; what does not fit is not run.
+const DWORD kSectionCapacity = 500;
+// Only used to tell whether the last line of a full buffer was cut.
+const DWORD kCheckCapacity = 1024;
+
+// Registers "<directory>\<argument>", refusing a path that does not fit.
+void RegisterInDirectory(DeviceContext* context, const char* directory, const char* argument) {
+    char path[zk::kSetupTextCapacity];
+    if (!zk::JoinSetupPath(path, sizeof(path), directory, argument)) {
+        LogMessage(context, "ERROR: The path %s\\%s is too long; not registered.\n", directory,
+                   argument);
+        return;
+    }
+    RegisterFile(context, path);
+}
+
+// A registry line names "<key path>\<value name>"; without a backslash there
+// is no key to work on, and HKEY_LOCAL_MACHINE itself is not written.
+bool NamesRegistryKey(DeviceContext* context, const char* action, const char* argument) {
+    if (strchr(argument, '\\') != nullptr) {
+        return true;
+    }
+    LogMessage(context, "WARNING: %s: %s names no key; line ignored.\n", action, argument);
+    return false;
+}
+
+struct SectionRun {
+    DeviceContext* context;
+    const char* systemDirectory;
+    const char* windowsDirectory;
+    bool installBandwidthMonitor;
+};
+
+void RunSetupLine(SectionRun* run, const char* line) {
+    DeviceContext* context = run->context;
+    zk::SetupAction action = zk::ParseSetupLine(line);
+    const char* argument = action.argument;
+    switch (action.kind) {
+        case zk::SetupActionKind::RegisterFile:
+            RegisterFile(context, argument);
+            break;
+        case zk::SetupActionKind::RegisterInWindowsDirectory:
+            RegisterInDirectory(context, run->windowsDirectory, argument);
+            break;
+        case zk::SetupActionKind::RegisterInSystemDirectory:
+            RegisterInDirectory(context, run->systemDirectory, argument);
+            break;
+        case zk::SetupActionKind::DisableAutoPlay:
+            LogMessage(context,
+                       "DisableAutoPlay: Not Supported in the Current Version of VORIVEZ \n");
+            break;
+        case zk::SetupActionKind::DisableUnsafeDialog:
+            LogMessage(context,
+                       "DisableUnsafeDialog: Going to Set Registry settings to disable unsafe "
+                       "dialog removal\n");
+            // Only Windows 2000 shows the dialog that the storage filter hides.
+            if (IsWin2000()) {
+                InstallStorageClassFilter();
+            }
+            break;
+        case zk::SetupActionKind::DeleteRegistryValue:
+            LogMessage(context, "DeleteRegKeyHKLM: %s \n", argument);
+            if (NamesRegistryKey(context, "DeleteRegKeyHKLM", argument)) {
+                DeleteRegKeyHKLM(argument);
+            }
+            break;
+        case zk::SetupActionKind::CopyHidUsbDriver:
+            LogMessage(context, "Calling CopyHIDUSBDriver()...\n");
+            CopyHIDUSBDriver(context);
+            break;
+        case zk::SetupActionKind::CreateRegistryValue:
+            LogMessage(context, "CreateRegKeyHKLM: %s \n", argument);
+            if (NamesRegistryKey(context, "CreateRegKeyHKLM", argument)) {
+                CreateRegKeyHKLM(argument);
+            }
+            break;
+        case zk::SetupActionKind::DeclineBandwidthMonitor:
+            LogMessage(context, "Install Module check. %s\n", argument);
+            run->installBandwidthMonitor = false;
+            LogMessage(context, "Will not Install ROVudevid.\n");
+            break;
+        case zk::SetupActionKind::UnknownModule:
+            LogMessage(context, "Install Module check. %s\n", argument);
+            LogMessage(context, "Unknow ModuleName:%s \n", argument);
+            break;
+        case zk::SetupActionKind::Nothing:
+            break;
+    }
+}
+
+// How many of the count characters read hold whole lines. When the buffer was
+// full, the platform may have cut the last line where the buffer ended; a cut
+// line would register another file or touch another registry value, so it is
+// checked against a larger read and left out when cut.
+size_t WholeLinesRead(const char* sectionName, const char* iniPath, const char* section,
+                      size_t count) {
+    if (!zk::SectionReadMayBeCut(count, kSectionCapacity)) {
+        return count;
+    }
+    TrackedBuffer longer(kCheckCapacity);
+    DWORD longerCount = 0;
+    if (longer) {
+        longerCount =
+            GetPrivateProfileSectionA(sectionName, longer.Chars(), kCheckCapacity, iniPath);
+    }
+    return zk::WholeSectionLines(section, count, longer ? longer.Chars() : nullptr, longerCount);
+}
+
+}  // namespace
+
+bool RunDriverSetupSection(DeviceContext* context, HDEVINFO deviceInfoSet,
+                           PSP_DEVINFO_DATA deviceInfoData) {
+    SP_DRVINFO_DATA_V2_A driverInfo;
+    memset(&driverInfo, 0, sizeof(driverInfo));
+    driverInfo.cbSize = sizeof(driverInfo);
+    if (!SetupDiGetSelectedDriverA(deviceInfoSet, deviceInfoData,
+                                   reinterpret_cast<PSP_DRVINFO_DATA_A>(&driverInfo))) {
+        LogMessage(context, "ERROR: SetupDiGetSelectedDriver. 0x%08X.\n",
+                   static_cast<unsigned>(GetLastError()));
+        return false;
+    }
+    // One fixed record: the hardware ID list does not fit, but the section
+    // name is among the fixed fields, which are filled all the same.
+    SP_DRVINFO_DETAIL_DATA_A detail;
+    memset(&detail, 0, sizeof(detail));
+    detail.cbSize = sizeof(detail);
+    if (!SetupDiGetDriverInfoDetailA(deviceInfoSet, deviceInfoData,
+                                     reinterpret_cast<PSP_DRVINFO_DATA_A>(&driverInfo), &detail,
+                                     sizeof(detail), nullptr) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        LogMessage(context, "ERROR: SetupDiGetDriverInfoDetail");
+        return false;
+    }
+    return RunSetupSection(context, deviceInfoData, detail.SectionName);
+}
+
+bool RunSetupSection(DeviceContext* context, PSP_DEVINFO_DATA deviceInfoData,
+                     const char* sectionName) {
+    if (sectionName == nullptr) {
+        sectionName = "";
+    }
+    SectionRun run = {context, nullptr, nullptr, true};
+    bool failed = false;
+
+    char systemDirectory[MAX_PATH];
+    char windowsDirectory[MAX_PATH];
+    UINT systemLength = GetSystemDirectoryA(systemDirectory, sizeof(systemDirectory));
+    UINT windowsLength = systemLength == 0 || systemLength >= sizeof(systemDirectory)
+                             ? 0
+                             : GetWindowsDirectoryA(windowsDirectory, sizeof(windowsDirectory));
+    char iniPath[MAX_PATH];
+    if (windowsLength == 0 || windowsLength >= sizeof(windowsDirectory)) {
+        failed = true;
+        LogMessage(context, "ERROR: GetWindowsDirectory() failed !\n");
+    } else {
+        LogMessage(context, "Windows system directory: %s\n", systemDirectory);
+        LogMessage(context, "Windows directory: %s\n", windowsDirectory);
+        if (!zk::JoinSetupPath(iniPath, sizeof(iniPath), systemDirectory, kIniName)) {
+            failed = true;
+            LogMessage(context, "ERROR: The path of %s is too long.\n", kIniName);
+        }
+    }
+
+    if (!failed) {
+        LogMessage(context, "INI file to use: %s\n", iniPath);
+        LogMessage(context, "Section to register: %s\n", sectionName);
+        run.systemDirectory = systemDirectory;
+        run.windowsDirectory = windowsDirectory;
+
+        char section[kSectionCapacity];
+        DWORD count = GetPrivateProfileSectionA(sectionName, section, kSectionCapacity, iniPath);
+        if (count == 0) {
+            if ((IsWin2000() || IsWinXP()) &&
+                GetDeviceClassIndex(deviceInfoData) == kImageClassIndex) {
+                failed = true;
+                LogMessage(context, "ERROR: Section %s not found !\n", sectionName);
+            } else {
+                LogMessage(context, "Section %s doesn't exist in INI file.\n", sectionName);
+            }
+        } else {
+            // Never walk past the buffer, whatever count the platform gave.
+            if (count > kSectionCapacity) {
+                count = kSectionCapacity;
+            }
+            size_t whole = WholeLinesRead(sectionName, iniPath, section, count);
+            size_t position = 0;
+            const char* next = nullptr;
+            size_t length = 0;
+            while (zk::NextSectionLine(section, whole, &position, &next, &length)) {
+                char line[zk::kSetupTextCapacity];
+                if (length >= sizeof(line)) {
+                    LogMessage(context, "ERROR: Line longer than %u characters; not run: %.*s\n",
+                               static_cast<unsigned>(sizeof(line) - 1), static_cast<int>(length),
+                               next);
+                    continue;
+                }
+                memcpy(line, next, length);
+                line[length] = '\0';
+                RunSetupLine(&run, line);
+            }
+            size_t cutPosition = whole;
+            if (zk::NextSectionLine(section, count, &cutPosition, &next, &length)) {
+                // Reported where the line would have run.
+                LogMessage(context,
+                           "WARNING: Section %s is longer than %u characters; its cut last line "
+                           "is not run: %.*s\n",
+                           sectionName, static_cast<unsigned>(kSectionCapacity),
+                           static_cast<int>(length), next);
+            }
+            if (!run.installBandwidthMonitor) {
+                return !failed;
+            }
+        }
+    }
+
+    LogMessage(context, "Install bandwidth monitor.\n");
+    RegisterROVudevidNT();
+    return !failed;
+}
