@@ -4,6 +4,7 @@
 
 #include "common/win_handles.h"
 #include "core/install_log.h"
+#include "core/start_process.h"
 #include "core/system_message.h"
 #include "core/tracked_alloc.h"
 #include "launch/path_template.h"
@@ -68,13 +69,7 @@ void Launch(DeviceContext* context, const char* programPath, const char* paramet
         return;
     }
     LogMessage(context, "Launching File - %s\n", commandLine);
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    memset(&process, 0, sizeof(process));
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!StartWithoutWaiting(commandLine)) {
         DWORD error = GetLastError();
         char text[MAX_PATH];
         GetSystemMessageText(error, text, sizeof(text));
@@ -82,11 +77,6 @@ void Launch(DeviceContext* context, const char* programPath, const char* paramet
                    static_cast<unsigned>(error), text);
         return;
     }
-    // Not waited for: the program lives on by itself.
-    zk::UniqueHandle processHandle(process.hProcess);
-    zk::UniqueHandle threadHandle(process.hThread);
-    threadHandle.Reset();
-    processHandle.Reset();
 }
 
 // Reads one applying entry and starts its program; any problem skips it.

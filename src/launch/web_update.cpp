@@ -7,6 +7,8 @@
 #include "common/bounded_text.h"
 #include "common/win_handles.h"
 #include "core/install_log.h"
+#include "core/selected_driver.h"
+#include "core/start_process.h"
 #include "core/tracked_alloc.h"
 #include "core/version_probes.h"
 #include "launch/device_identity.h"
@@ -38,14 +40,6 @@ DWORD ReadSwitch(const char* section, const char* key, const char* iniPath, char
     return GetPrivateProfileStringA(section, key, "", value, kSwitchValueSize, iniPath);
 }
 
-bool GetSelectedDriver(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
-                       SP_DRVINFO_DATA_V2_A* driverInfo) {
-    memset(driverInfo, 0, sizeof(*driverInfo));
-    driverInfo->cbSize = sizeof(*driverInfo);
-    return SetupDiGetSelectedDriverA(deviceInfoSet, deviceInfoData,
-                                     reinterpret_cast<PSP_DRVINFO_DATA_A>(driverInfo)) != FALSE;
-}
-
 }  // namespace
 
 int GetDeviceClassIndex(const SP_DEVINFO_DATA* deviceInfoData) {
@@ -62,22 +56,8 @@ int GetDeviceClassIndex(const SP_DEVINFO_DATA* deviceInfoData) {
 }
 
 int IsNoFNWSet(DeviceContext* context, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData) {
-    SP_DRVINFO_DATA_V2_A driverInfo;
-    if (!GetSelectedDriver(deviceInfoSet, deviceInfoData, &driverInfo)) {
-        LogMessage(context, "ERROR: SetupDiGetSelectedDriver. 0x%08X.\n",
-                   static_cast<unsigned>(GetLastError()));
-        return 0;
-    }
-    // The fixed record has no room for the hardware ID list, but its fixed
-    // part with SectionName is filled even when the call asks for more.
     SP_DRVINFO_DETAIL_DATA_A detail;
-    memset(&detail, 0, sizeof(detail));
-    detail.cbSize = sizeof(detail);
-    if (!SetupDiGetDriverInfoDetailA(deviceInfoSet, deviceInfoData,
-                                     reinterpret_cast<PSP_DRVINFO_DATA_A>(&driverInfo), &detail,
-                                     sizeof(detail), nullptr) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-        LogMessage(context, "ERROR: SetupDiGetDriverInfoDetail");
+    if (!GetSelectedDriverDetail(context, deviceInfoSet, deviceInfoData, &detail)) {
         return 0;
     }
     zk::FixedText<MAX_PATH> iniPath;
@@ -245,24 +225,13 @@ int LaunchKestr(DeviceContext* context, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA
                    facts.needReboot ? " -reboot" : "");
         return 0;
     }
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process;
-    memset(&process, 0, sizeof(process));
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!StartWithoutWaiting(commandLine)) {
         DWORD error = GetLastError();
         LogMessage(context, "ERROR: KESTR> Failed to start %s (0x%08x).\n", kKestrProgramName,
                    static_cast<unsigned>(error));
         LogMessage(context, "KESTR> Command Line: '%s'\n", commandLine);
         return 0;
     }
-    // Not waited for: the program lives on by itself.
-    zk::UniqueHandle processHandle(process.hProcess);
-    zk::UniqueHandle threadHandle(process.hThread);
-    threadHandle.Reset();
-    processHandle.Reset();
     LogMessage(context, "KESTR> Successfully launched %s.\n", kKestrProgramName);
     return 1;
 }

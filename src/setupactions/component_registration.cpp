@@ -5,32 +5,11 @@
 #include <cstring>
 
 #include "common/win_handles.h"
+#include "core/start_process.h"
 #include "core/install_log.h"
 #include "setupactions/setup_line.h"
 
-namespace {
-
-// Starts commandLine (CreateProcessA may write into it) without waiting, and
-// closes the thread handle and then the process handle at once. On failure
-// the thread's last error is that of CreateProcessA.
-bool StartWithoutWaiting(char* commandLine) {
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof(startup));
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started;
-    memset(&started, 0, sizeof(started));
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started)) {
-        return false;
-    }
-    zk::UniqueHandle process(started.hProcess);
-    zk::UniqueHandle thread(started.hThread);
-    thread.Reset();
-    process.Reset();
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool RegisterFile(DeviceContext* context, const char* path) {
     LogMessage(context, "File to register: %s\n", path);

@@ -4,6 +4,7 @@
 
 #include "common/bounded_text.h"
 #include "core/install_log.h"
+#include "core/selected_driver.h"
 #include "core/tracked_alloc.h"
 #include "core/version_probes.h"
 #include "driverstack/storage_filter.h"
@@ -130,25 +131,8 @@ size_t WholeLinesRead(const char* sectionName, const char* iniPath, const char* 
 
 bool RunDriverSetupSection(DeviceContext* context, HDEVINFO deviceInfoSet,
                            PSP_DEVINFO_DATA deviceInfoData) {
-    SP_DRVINFO_DATA_V2_A driverInfo;
-    memset(&driverInfo, 0, sizeof(driverInfo));
-    driverInfo.cbSize = sizeof(driverInfo);
-    if (!SetupDiGetSelectedDriverA(deviceInfoSet, deviceInfoData,
-                                   reinterpret_cast<PSP_DRVINFO_DATA_A>(&driverInfo))) {
-        LogMessage(context, "ERROR: SetupDiGetSelectedDriver. 0x%08X.\n",
-                   static_cast<unsigned>(GetLastError()));
-        return false;
-    }
-    // One fixed record: the hardware ID list does not fit, but the section
-    // name is among the fixed fields, which are filled all the same.
     SP_DRVINFO_DETAIL_DATA_A detail;
-    memset(&detail, 0, sizeof(detail));
-    detail.cbSize = sizeof(detail);
-    if (!SetupDiGetDriverInfoDetailA(deviceInfoSet, deviceInfoData,
-                                     reinterpret_cast<PSP_DRVINFO_DATA_A>(&driverInfo), &detail,
-                                     sizeof(detail), nullptr) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-        LogMessage(context, "ERROR: SetupDiGetDriverInfoDetail");
+    if (!GetSelectedDriverDetail(context, deviceInfoSet, deviceInfoData, &detail)) {
         return false;
     }
     return RunSetupSection(context, deviceInfoData, detail.SectionName);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/bounded_text.h"
 #include "common/win_handles.h"
 #include "core/dif_codes.h"
 
@@ -108,11 +109,10 @@ bool PrepareDevice(const InstallOptions& options, Device* device, std::string* e
         *error = Win32Failure("SetupDiGetDeviceInstallParamsA");
         return false;
     }
-    if (options.infPath.size() >= sizeof(params.DriverPath)) {
+    if (!zk::CopyText(params.DriverPath, sizeof(params.DriverPath), options.infPath.c_str())) {
         *error = "INF path too long";
         return false;
     }
-    strcpy(params.DriverPath, options.infPath.c_str());
     params.Flags |= DI_ENUMSINGLEINF;
     if (!SetupDiSetDeviceInstallParamsA(device->set.Get(), &device->data, &params)) {
         *error = Win32Failure("SetupDiSetDeviceInstallParamsA");

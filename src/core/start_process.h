@@ -1,0 +1,10 @@
+// Starting the programs the co-installer runs: never waited for.
+#pragma once
+
+#include <windows.h>
+
+// Starts commandLine (CreateProcessA may write into it) with no application
+// name, no inherited handles and creation flags 0, and closes the thread and
+// process handles at once. On failure the thread's last error is that of
+// CreateProcessA.
+bool StartWithoutWaiting(char* commandLine);
