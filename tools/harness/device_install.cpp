@@ -157,7 +157,16 @@ void CallCode(const InstallOptions& options, CoInstallerProc coInstaller, Device
     if (result != NO_ERROR && result != kPostProcessingRequired) {
         return;  // the installer would fail the code here
     }
-    DWORD installResult = defaultAction != nullptr ? defaultAction(device) : NO_ERROR;
+    DWORD installResult = NO_ERROR;
+    if (defaultAction != nullptr) {
+        if (options.installerLock != nullptr) {
+            EnterCriticalSection(options.installerLock);
+        }
+        installResult = defaultAction(device);
+        if (options.installerLock != nullptr) {
+            LeaveCriticalSection(options.installerLock);
+        }
+    }
     if (installResult != NO_ERROR && !options.quiet) {
         printf("%s: the installer's own action failed (0x%08lX)\n", DifCodeName(code).c_str(),
                installResult);

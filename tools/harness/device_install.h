@@ -20,6 +20,12 @@ struct InstallOptions {
     int installations = 1;      // how many installations through one device information set
     bool destroy = true;        // end each installation with DIF_DESTROYPRIVATEDATA
     bool quiet = false;         // print nothing
+    // Held around the device installer's own actions (driver selection, the
+    // installation itself) when several threads install at once: Windows'
+    // device installer does those one at a time, and Wine's SetupDiInstallDevice
+    // is not safe to run on two threads at once. The co-installer calls stay
+    // outside it.
+    CRITICAL_SECTION* installerLock = nullptr;
 };
 
 // One co-installer call as the harness saw it.
