@@ -23,8 +23,9 @@ struct InstallOptions {
     // Held around the device installer's own actions (driver selection, the
     // installation itself) when several threads install at once: Windows'
     // device installer does those one at a time, and Wine's SetupDiInstallDevice
-    // is not safe to run on two threads at once. The co-installer calls stay
-    // outside it.
+    // crashes when its copy of the INF to an oem*.inf fails, which two
+    // installations of one INF at once can make happen. The co-installer calls
+    // stay outside the lock.
     CRITICAL_SECTION* installerLock = nullptr;
 };
 
