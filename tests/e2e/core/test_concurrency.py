@@ -11,7 +11,8 @@ import subprocess
 import time
 import unittest
 
-from e2e_support import CAMERA_HWIDS, TOOLS, PrefixTestCase, without_timestamps
+from e2e_support import (CAMERA_HWIDS, IMAGE_CLASS, MEDIA_CLASS, TOOLS, PrefixTestCase,
+                         without_timestamps)
 
 PROGRAM = os.environ.get("ZK_CONCURRENT_INSTALLS", "")
 
@@ -66,6 +67,12 @@ SETUP_BANNER = "   Marvanto Setup Extension DLL"
 SETUP_SECTION = "   Section to register: StressSetup"
 INSTALL_SECTION = "   Section to register: CamInstall.NT"
 REGISTERED_APPS = "   LaunchRegisteredApp:"
+
+CLASS_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\"
+# Filter lists that the installations edit at once: other drivers' entries,
+# and an orphaned filter of the package that pre-processing takes out.
+PLANTED_FILTERS = [(CLASS_KEY + IMAGE_CLASS, "LowerFilters", ["ksthunk", "zkmvdrv"]),
+                   (CLASS_KEY + MEDIA_CLASS, "LowerFilters", ["ksthunk"])]
 
 
 def split_runs(text):
@@ -235,6 +242,8 @@ class ConcurrentInstallationsAndSetupRuns(PrefixTestCase):
         self.prefix.stage_package()
         shutil.copy(PROGRAM, self.prefix.unix(TOOLS))
         self.prefix.set_windows_version("concurrent_installs.exe", version)
+        for key, name, entries in PLANTED_FILTERS:
+            self.prefix.reg_add(key, name, "REG_MULTI_SZ", "\\0".join(entries))
 
         args = [TOOLS + "\\concurrent_installs.exe", "--inf", "C:\\camera\\zkcamera.inf",
                 "--threads", str(THREADS), "--installations", str(INSTALLATIONS),
@@ -284,6 +293,17 @@ class ConcurrentInstallationsAndSetupRuns(PrefixTestCase):
         key = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
         self.assertEqual("0x1", self.prefix.reg_query(key, "ZkStressInstall"))
         self.assertEqual("0x1", self.prefix.reg_query(key, "ZkStressSetup"))
+
+        # The lists were rewritten by threads that did not wait for one
+        # another; whichever write came last, other drivers' entries are kept
+        # and no entry stands twice.
+        for key, name, entries in PLANTED_FILTERS:
+            value = self.prefix.reg_query(key, name)
+            self.assertIsNotNone(value, key)
+            listed = [entry.lower() for entry in value.split("\\0") if entry]
+            print("%s %s: %s" % (key.rsplit("\\", 1)[1], name, value))
+            self.assertIn("ksthunk", listed, value)
+            self.assertEqual(len(set(listed)), len(listed), value)
 
     def test_threads_and_setup_processes_on_windows_7(self):
         self.stress("win7")
