@@ -301,6 +301,22 @@ int main(int argc, char** argv) {
     if (log == nullptr) {
         failures.push_back(std::string("the log cannot be opened: ") + logPath);
     } else {
+        // The counts above would also read 0 if their lock could not be had.
+        // A probe context of our own must make them read 1, and 0 again once
+        // it is released; with the log held here, the probe writes no run.
+        const char probeKey = 0;
+        DeviceContext* probe = GetDeviceContext(&probeKey);
+        uint32_t withProbe = GetDeviceContextCount();
+        TrackedUsage usageWithProbe = GetTrackedUsage();
+        ReleaseDeviceContext(probe);
+        uint32_t afterProbe = GetDeviceContextCount();
+        printf(
+            "probe context: %s; contexts listed with it %u, after it %u; tracked blocks with "
+            "it %u\n",
+            probe != nullptr ? "created" : "none", withProbe, afterProbe, usageWithProbe.blocks);
+        if (probe == nullptr || withProbe != 1 || afterProbe != 0 || usageWithProbe.blocks != 1) {
+            failures.push_back("the context list or the allocator does not answer under its lock");
+        }
         fclose(log);
     }
     LibraryProcessDetach();
