@@ -98,12 +98,13 @@ RegistrationKind IntendedRegistration(const char* path) {
     return RegistrationKind::None;
 }
 
-void DescribeBuild(Checker* checker, int line, const std::string& prefix, BuildResult result,
+// True when the command line was built.
+bool DescribeBuild(Checker* checker, int line, const std::string& prefix, BuildResult result,
                    const char* commandLine, const char* path) {
     switch (result) {
         case BuildResult::Built:
             checker->Say(prefix + "start " + commandLine);
-            break;
+            return true;
         case BuildResult::QuoteInPath:
             checker->Say(prefix + "not run: the path holds a double quote");
             checker->Warn(
@@ -117,6 +118,13 @@ void DescribeBuild(Checker* checker, int line, const std::string& prefix, BuildR
                        line, path, static_cast<unsigned>(kSetupTextCapacity - 1)));
             break;
     }
+    return false;
+}
+
+// A path with neither a drive nor a leading backslash.
+bool IsRelativePath(const char* path) {
+    bool drive = path[0] != '\0' && path[1] == ':';
+    return !drive && path[0] != '\\';
 }
 
 // A file handed to registration: the command line the co-installer starts.
@@ -125,17 +133,18 @@ void DescribeRegistration(Checker* checker, int line, const std::string& prefix,
                           bool keyLine) {
     RegistrationKind kind = ClassifyRegistration(path);
     char commandLine[kSetupTextCapacity];
+    bool built = false;
     switch (kind) {
         case RegistrationKind::InProcessServer:
-            DescribeBuild(checker, line, prefix,
-                          BuildRegsvr32CommandLine(commandLine, sizeof(commandLine),
-                                                   checker->systemDirectory, path),
-                          commandLine, path);
+            built = DescribeBuild(checker, line, prefix,
+                                  BuildRegsvr32CommandLine(commandLine, sizeof(commandLine),
+                                                           checker->systemDirectory, path),
+                                  commandLine, path);
             break;
         case RegistrationKind::LocalServer:
-            DescribeBuild(checker, line, prefix,
-                          BuildServerCommandLine(commandLine, sizeof(commandLine), path),
-                          commandLine, path);
+            built = DescribeBuild(checker, line, prefix,
+                                  BuildServerCommandLine(commandLine, sizeof(commandLine), path),
+                                  commandLine, path);
             break;
         case RegistrationKind::None:
             if (strchr(path, '.') == nullptr) {
@@ -152,6 +161,15 @@ void DescribeRegistration(Checker* checker, int line, const std::string& prefix,
                            line, path));
             }
             return;
+    }
+    if (!built) {
+        return;
+    }
+    if (IsRelativePath(path)) {
+        checker->Warn(
+            Format("line %d: \"%s\" is registered as written, without a directory "
+                   "(codes 10 and 11 put one in front)",
+                   line, path));
     }
     RegistrationKind intended = IntendedRegistration(path);
     if (intended != kind) {
@@ -176,18 +194,18 @@ void CheckSetupLine(Checker* checker, const ProfileEntry& entry, const std::stri
     SetupAction action = ParseSetupLine(text.c_str());
     const char* argument = action.argument;
     bool keyLine = entry.hasValue && !action.hasComma;
-    if (keyLine) {
-        checker->Warn(
-            Format("line %d: the key line \"%s\" is no setup action; the interpreter "
-                   "hands it to registration as a file name",
-                   line, text.c_str()));
-    }
     char path[kSetupTextCapacity];
     char keyPath[kSetupTextCapacity];
     const char* valueName = nullptr;
     switch (action.kind) {
         case SetupActionKind::RegisterFile:
             DescribeRegistration(checker, line, prefix, argument, keyLine);
+            if (keyLine) {
+                checker->Warn(
+                    Format("line %d: the key line \"%s\" is no setup action; the "
+                           "interpreter hands it to registration as a file name",
+                           line, text.c_str()));
+            }
             break;
         case SetupActionKind::RegisterInWindowsDirectory:
         case SetupActionKind::RegisterInSystemDirectory: {

@@ -38,16 +38,24 @@ ProfileFile ParseProfile(const std::string& text) {
         position = 3;
     }
     ProfileSection* current = nullptr;
-    int lineNumber = 0;
+    int lineNumber = 1;
     while (position < text.size()) {
-        size_t end = text.find('\n', position);
-        size_t next = end == std::string::npos ? text.size() : end + 1;
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        ++lineNumber;
+        // A line ends at any run of carriage returns and line feeds.
         size_t start = position;
-        position = next;
+        size_t end = start;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r') {
+            ++end;
+        }
+        int thisLine = lineNumber;
+        position = end;
+        while (position < text.size() && (text[position] == '\n' || text[position] == '\r')) {
+            bool lone = text[position] == '\r' &&
+                        (position + 1 >= text.size() || text[position + 1] != '\n');
+            if (text[position] == '\n' || lone) {
+                ++lineNumber;
+            }
+            ++position;
+        }
         while (start < end && IsProfileSpace(text[start])) {
             ++start;
         }
@@ -60,8 +68,17 @@ ProfileFile ParseProfile(const std::string& text) {
         std::string line = text.substr(start, end - start);
         if (line[0] == '[') {
             size_t close = line.rfind(']');
-            if (close != std::string::npos) {
-                file.sections.push_back(ProfileSection{line.substr(1, close - 1), lineNumber, {}});
+            if (close != std::string::npos && close > 0) {
+                size_t nameStart = 1;
+                size_t nameEnd = close;
+                while (nameStart < nameEnd && IsProfileSpace(line[nameStart])) {
+                    ++nameStart;
+                }
+                while (nameEnd > nameStart && IsProfileSpace(line[nameEnd - 1])) {
+                    --nameEnd;
+                }
+                file.sections.push_back(
+                    ProfileSection{line.substr(nameStart, nameEnd - nameStart), thisLine, {}});
                 current = &file.sections.back();
                 continue;
             }
@@ -69,7 +86,7 @@ ProfileFile ParseProfile(const std::string& text) {
         if (current == nullptr) {
             continue;
         }
-        ProfileEntry entry{line, std::string(), false, lineNumber};
+        ProfileEntry entry{line, std::string(), false, thisLine};
         size_t equals = line.find('=');
         if (equals != std::string::npos) {
             size_t nameEnd = equals;
@@ -83,6 +100,11 @@ ProfileFile ParseProfile(const std::string& text) {
             entry.name = line.substr(0, nameEnd);
             entry.value = line.substr(valueStart);
             entry.hasValue = true;
+        }
+        // A line with an empty name right after another one is dropped.
+        if (entry.name.empty() && !current->entries.empty() &&
+            current->entries.back().name.empty()) {
+            continue;
         }
         current->entries.push_back(entry);
     }
@@ -101,35 +123,24 @@ const ProfileSection* FindSection(const ProfileFile& file, const char* name) {
 std::vector<const ProfileEntry*> ReturnedEntries(const ProfileSection& section) {
     std::vector<const ProfileEntry*> entries;
     for (const ProfileEntry& entry : section.entries) {
-        if (!entry.name.empty() && entry.name[0] != ';') {
+        if ((!entry.name.empty() || entry.hasValue) && entry.name[0] != ';') {
             entries.push_back(&entry);
         }
     }
     return entries;
 }
 
-size_t ReadProfileSection(const ProfileFile& file, const char* name, char* buffer,
-                          size_t capacity) {
-    if (capacity <= 2) {
-        if (capacity > 0) {
-            buffer[0] = '\0';
-        }
-        if (capacity > 1) {
-            buffer[1] = '\0';
-        }
-        return 0;
-    }
-    const ProfileSection* section = FindSection(file, name);
-    if (section == nullptr) {
-        buffer[0] = buffer[1] = '\0';
-        return 0;
-    }
-    // The platform fills the buffer line by line, each line cut to what is
-    // left less one character; "left" never drops below one, so the closing
-    // NULs always fit.
+namespace {
+
+// The wide-character read that the ANSI call makes first: lines copied one
+// after the other, each cut to what is left less one character; "left" never
+// drops below one, so the closing NULs always fit. Returns the count.
+size_t FillSection(const ProfileSection& section, std::string* out, size_t capacity) {
+    out->assign(capacity, '\0');
+    char* buffer = &(*out)[0];
     size_t left = capacity;
     size_t used = 0;
-    for (const ProfileEntry* entry : ReturnedEntries(*section)) {
+    for (const ProfileEntry* entry : ReturnedEntries(section)) {
         if (left <= 2) {
             break;
         }
@@ -147,17 +158,44 @@ size_t ReadProfileSection(const ProfileFile& file, const char* name, char* buffe
         }
     }
     buffer[used] = '\0';
-    size_t count = used;
     if (left <= 1) {
         buffer[used - 1] = '\0';
-        count = capacity - 2;
+        return capacity - 2;
     }
-    // The ANSI form reports a section of fewer than two characters as empty.
-    if (count < 2) {
-        buffer[capacity - 2] = buffer[capacity - 1] = '\0';
+    return used;
+}
+
+}  // namespace
+
+size_t ReadProfileSection(const ProfileFile& file, const char* name, char* buffer,
+                          size_t capacity) {
+    if (capacity < 2) {
+        if (capacity == 1) {
+            buffer[0] = '\0';
+        }
         return 0;
     }
-    return count;
+    const ProfileSection* section = FindSection(file, name);
+    std::string wide;
+    size_t wideCount = section == nullptr ? 0 : FillSection(*section, &wide, capacity * 2);
+    if (wideCount == 0) {
+        buffer[0] = buffer[1] = '\0';
+        return 0;
+    }
+    // The ANSI call reads into twice the room and converts the characters
+    // and the closing NUL into the caller's buffer. When they do not fit, or
+    // just fill it, the buffer keeps what fitted and ends in two NULs: the
+    // last line is cut wherever the buffer ended.
+    if (wideCount == capacity * 2 - 2) {
+        ++wideCount;
+    }
+    if (wideCount + 1 >= capacity) {
+        memcpy(buffer, wide.data(), capacity);
+        buffer[capacity - 2] = buffer[capacity - 1] = '\0';
+        return capacity - 2;
+    }
+    memcpy(buffer, wide.data(), wideCount + 1);
+    return wideCount;
 }
 
 size_t ReadProfileString(const ProfileFile& file, const char* section, const char* key, char* out,

@@ -3,20 +3,26 @@
 // co-installer. Windows-free.
 //
 // What is followed is Wine's profile reader (the platform the project's tests
-// run on), which keeps to what Windows documents:
-// - a file is split at line feeds; white space (carriage returns and ^Z
-//   included) is dropped at both ends of every line, and blank lines are
+// run on; tests/win/inicheck compares this reader with it byte for byte):
+// - a line ends at any run of carriage returns and line feeds; white space
+//   (and ^Z) is dropped at both ends of every line, and blank lines are
 //   dropped;
 // - "[" starts a section header only when the line holds a "]"; the name is
-//   the text up to the last "]". A "[" line without "]" is an ordinary line;
+//   the text up to the last "]", without blanks at its ends. A "[" line
+//   without "]" is an ordinary line;
 // - in a line with "=", blanks before the "=" and after it are dropped, and
 //   the section read gives the line back as "name=value"; a line without "="
 //   comes back whole;
-// - lines whose name starts with ";" (comments) and lines with an empty name
-//   are left out of a section read;
+// - lines whose name starts with ";" (comments) are left out of a section
+//   read; of two lines in a row with an empty name ("=value"), the second is
+//   dropped;
+// - a section read larger than its buffer keeps what fits and ends in two
+//   NULs, so its last line is cut wherever the buffer ended;
 // - section and key names are compared without regard to case, and only the
 //   first section of a name is ever read;
 // - a UTF-8 byte-order mark is skipped; text is taken as single-byte ANSI.
+// Windows documents the same for everything the co-installer relies on; that
+// Windows also leaves comment lines out of a section read is assumed.
 #pragma once
 
 #include <cstddef>
