@@ -360,16 +360,22 @@ void CheckWebUpdateSwitches(Checker* checker, const char* installSection) {
                 versioned =
                     versioned || VersionedSwitchSection(section.name, prefix, &major, &minor);
             }
-            if (!versioned || (major == version.major && minor == version.minor)) {
+            // A later section of a name already seen is never read on any version.
+            if (!versioned || (major == version.major && minor == version.minor) ||
+                FindSection(checker->file, section.name.c_str()) != &section) {
+                continue;
+            }
+            // Read as the version it was written for would read it.
+            char other[kSwitchValueSize] = {};
+            if (ReadProfileString(checker->file, section.name.c_str(), className, other,
+                                  sizeof(other)) == 0) {
                 continue;
             }
             for (const ProfileEntry& entry : section.entries) {
-                if (strcasecmp(entry.name.c_str(), className) != 0 || !entry.hasValue ||
-                    entry.value.empty()) {
+                if (strcasecmp(entry.name.c_str(), className) != 0) {
                     continue;
                 }
-                bool there = IsSwitchValueOn(entry.value.substr(0, kSwitchValueSize - 1).c_str());
-                if (there != on) {
+                if (IsSwitchValueOn(other) != on) {
                     checker->Warn(Format(
                         "line %d: [%s] %s=%s is never read on %s (%u.%u), "
                         "where %s is %s",

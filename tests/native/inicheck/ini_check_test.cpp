@@ -136,6 +136,21 @@ TEST(IniCheck, WebUpdateSwitchFollowsTheVersionsSearchOrder) {
     }
 }
 
+// Another version's switch is judged as that version reads it (quotes gone),
+// and a later copy of a section, which no version reads, is not reported.
+TEST(IniCheck, OtherVersionsSwitchIsReadAsThatVersionReadsIt) {
+    const std::string text =
+        "[S]\n11,zk.dll\n[KESTR.DevType]\nAudio=0\n[KESTR.DevType.6.0]\nAudio=\"1\"\n"
+        "[KESTR.DevType.6.1]\nAudio=0\n[KESTR.DevType.6.1]\nAudio=1\n";
+    CheckReport report = Check(text, "S", "xp");
+    EXPECT_TRUE(Has(report,
+                    "warning: line 6: [KESTR.DevType.6.0] Audio=\"1\" is never read on "
+                    "Windows XP (5.1), where Audio is off"))
+        << report.text;
+    EXPECT_FALSE(Has(report, "line 10")) << report.text;
+    EXPECT_EQ(1, report.warnings) << report.text;
+}
+
 TEST(IniCheck, VersionDecidesWhatDisableUnsafeDialogDoes) {
     struct Case {
         const char* version;
