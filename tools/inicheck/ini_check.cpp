@@ -397,6 +397,20 @@ void CheckSetupSection(Checker* checker, const char* name) {
                                  other.line, other.name.c_str(), section->line));
         }
     }
+    // Wine leaves comment lines out of a section read, and the checker reads
+    // as Wine does; a profile reader that handed one back would make it an
+    // action (a comma in the comment even gives it a code). Comments belong
+    // above the first section.
+    if (section != nullptr) {
+        for (const ProfileEntry& entry : section->entries) {
+            if (!entry.name.empty() && entry.name[0] == ';') {
+                checker->Warn(
+                    Format("line %d: a comment inside a setup-action section; keep "
+                           "comments above the first section, where no read sees them",
+                           entry.line));
+            }
+        }
+    }
 
     // The same reads and the same decisions as the interpreter: the lines in
     // a read of kSectionReadCapacity characters, less a last line that a
