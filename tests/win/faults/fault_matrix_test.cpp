@@ -448,6 +448,14 @@ const FaultRow kWinInitRows[] = {
                       "[boot]\r\nshell=" + std::string(994, 'b') + "\r\n[rename]\r\n" + longLine +
                           "\r\n" + RenameLines(copies) + "\r\n[386Enh]\r\n" + longLine + "\r\n");
      }},
+    {"NulBytesInWinInitAreKept", "win98",
+     [](Scene& s) {
+         CodecCopies copies = PlantCodecInUse(s);
+         PlantWinInit(s, "[rename]\r\nNUL=C:\\a\0b.txt\r\n[boot]\r\n\0\0\r\n"s);
+         s.ExpectFile(
+             zktest::SavedWinInit::Path(),
+             "[rename]\r\nNUL=C:\\a\0b.txt\r\n"s + RenameLines(copies) + "\r\n[boot]\r\n\0\0\r\n"s);
+     }},
     {"NoRenameSectionGetsOneAtTheEnd", "win98",
      [](Scene& s) {
          CodecCopies copies = PlantCodecInUse(s);
@@ -492,6 +500,14 @@ const FaultRow kControlFileRows[] = {
     {"MissingControlFileIsAMissingSection", "win2k",
      [](Scene& s) {
          zktest::RemoveFile(zktest::SystemDirectory() + "\\zkcoinst.ini");
+         s.Logged(kSectionNotFound);
+         s.Logged("Install bandwidth monitor.");
+     }},
+    {"ControlFileLockedIsAMissingSection", "win2k",
+     [](Scene& s) {
+         s.Section(ValueLine("locked") + "\r\n");
+         s.HoldOpen(zktest::SystemDirectory() + "\\zkcoinst.ini", 0);
+         s.ExpectNoValue(faults::kValuesKey, "locked");
          s.Logged(kSectionNotFound);
          s.Logged("Install bandwidth monitor.");
      }},
@@ -665,6 +681,19 @@ const FaultRow kRegisteredRows[] = {
      [](Scene& s) {
          PlantEntry(s, "PreInstall", REG_SZ, "0\0"s);
          ExpectLaunched(s, kNowhereProgram + " -x");
+     }},
+    {"EntryKeyDeniedIsPassedOver", "win2k",
+     [](Scene& s) {
+         PlantEntry(s, nullptr, 0, "");
+         s.DenyDuringRun(EntryKey());
+         ExpectPassedOver(s);
+     }},
+    {"ProgramsKeyDeniedStartsNothing", "win2k",
+     [](Scene& s) {
+         PlantEntry(s, nullptr, 0, "");
+         s.DenyDuringRun(kAppsKey);
+         ExpectPassedOver(s);
+         s.Logged("LaunchRegisteredApp:");
      }},
     {"MissingMakerFolderPassesTheEntryOver", "win2k",
      [](Scene& s) {
