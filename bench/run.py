@@ -71,12 +71,48 @@ def installation_overhead(prefix, inf):
     return rows
 
 
+def shared_components_search(prefix):
+    """RestoreNewerFiles on trees of 100, 1,000 and 10,000 directories against
+    the bare walk: six FindFirstFileA/FindNextFileA walks, one version read
+    per directory and walk."""
+    out = run(prefix, "search_bench.exe", [])
+    sizes, growth = [], {}
+    for line in out.splitlines():
+        name, values = fields(line)
+        if name == "search_tree":
+            sizes.append({"tree": values})
+        elif name == "search_time":
+            sizes[-1]["time"] = values
+        elif name == "search_growth":
+            growth[int(values["to"])] = values
+    runs = ", ".join("%d" % s["time"]["runs"] for s in sizes)
+    print("Shared-components search: RestoreNewerFiles against the floor, median of %s runs"
+          % runs)
+    print("%8s %7s %6s %12s %15s %12s %7s %14s" % (
+        "dirs", "copies", "depth", "pass (ms)", "p10-p90 (ms)", "floor (ms)", "ratio",
+        "pass/dir (us)"))
+    for size in sizes:
+        tree, t = size["tree"], size["time"]
+        print("%8s %7d %6d %12.1f %7.1f-%-7.1f %12.1f %6.2fx %14.1f" % (
+            "{:,}".format(int(tree["dirs"])), tree["copies"], tree["depth_max"],
+            t["pass_median_ms"], t["pass_p10_ms"], t["pass_p90_ms"], t["floor_median_ms"],
+            t["ratio"], t["pass_us_per_dir"]))
+    for to in sorted(growth):
+        g = growth[to]
+        print("growth from %s to %s directories (x%.0f): pass x%.1f, floor x%.1f" % (
+            "{:,}".format(int(g["from"])), "{:,}".format(to), g["dirs_factor"],
+            g["pass_factor"], g["floor_factor"]))
+
+
 def main():
     prefix = Prefix("bench")
     try:
         prefix.install_tools()
-        for name in ("install_bench.exe", "log_alloc_bench.exe", "null_coinstaller.dll"):
+        for name in ("install_bench.exe", "log_alloc_bench.exe", "search_bench.exe",
+                     "null_coinstaller.dll"):
             shutil.copy(os.path.join(BIN_DIR, name), prefix.unix(TOOLS))
+        shutil.copytree(os.path.join(BIN_DIR, "search_fixtures"),
+                        os.path.join(prefix.unix(TOOLS), "search_fixtures"))
         package = prefix.stage_package()
 
         print("Installation overhead: %d installations each, alternating, Windows 7 (Wine)" % RUNS)
@@ -95,6 +131,9 @@ def main():
         for line in out.splitlines():
             name, value = line.split()
             print("  %-36s %14s" % (name, "{:,.0f}".format(float(value))))
+
+        print()
+        shared_components_search(prefix)
         return 0
     finally:
         prefix.close()

@@ -13,7 +13,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
 from e2e_support import (BIN_DIR, BUILD_DIR, CAMERA_HWIDS, IMAGE_CLASS,  # noqa: E402
-                         MEDIA_CLASS, TOOLS, Prefix)
+                         MEDIA_CLASS, SOURCE_DIR, TOOLS, Prefix)
 
 WINDOWS_VERSION = os.environ.get("ZK_DEMO_WINVER", "win7")
 DEVICE_NAME = "ZK USB Camera"
@@ -135,6 +135,37 @@ def set_up_companion_programs(prefix, package):
     print("maker folder %s: Kestr32.exe, Tools\\zktools.exe, Tools\\campre.exe" % MAKER_FOLDER)
 
 
+def show_packaging():
+    """Where the DLL is, and a ready package folder made from the example."""
+    heading("The DLL and a driver package")
+    dll = os.path.join(BIN_DIR, "zkcoinst.dll")
+    package = os.path.join(BUILD_DIR, "package", "camera")
+    shutil.rmtree(package, ignore_errors=True)
+    shutil.copytree(os.path.join(SOURCE_DIR, "examples", "camera"), package)
+    shutil.copy(dll, package)
+    print("zkcoinst.dll (32-bit, version 11.70.1196.0) is built at")
+    print("    " + dll)
+    print("The example package, ready to install, with the DLL beside its INF:")
+    print("    " + package + ": " + ", ".join(sorted(os.listdir(package))))
+    print("To put the co-installer in a package of your own:")
+    print("  1. copy zkcoinst.dll and your zkcoinst.ini beside the INF;")
+    print("  2. add to the INF (see examples/camera/zkcamera.inf):")
+    for line in ("[<install section>.CoInstallers]",
+                 "CopyFiles=CamCoInstaller.CopyFiles",
+                 "AddReg=CamCoInstaller.AddReg",
+                 "[CamCoInstaller.CopyFiles]",
+                 "zkcoinst.dll",
+                 "zkcoinst.ini",
+                 "[CamCoInstaller.AddReg]",
+                 'HKR,,CoInstallers32,0x00010000,"zkcoinst.dll,ZkCoInstaller"',
+                 "[DestinationDirs]",
+                 "CamCoInstaller.CopyFiles=11",
+                 "and both files in [SourceDisksFiles];"):
+        print("       " + line)
+    print("  3. give zkcoinst.ini a section named after each install section (README.md,")
+    print("     'zkcoinst.ini'), and check it with zkinicheck.")
+
+
 def main():
     prefix = Prefix("demo")
     try:
@@ -191,9 +222,7 @@ def main():
         show_setup_entry(prefix)
         show_protected_file_in_use(prefix)
 
-        heading("The DLL")
-        print("built at %s" % os.path.join(BIN_DIR, "zkcoinst.dll"))
-        print("README.md, 'Shipping the DLL in a driver package', says how to ship it.")
+        show_packaging()
         return 0
     finally:
         prefix.close()

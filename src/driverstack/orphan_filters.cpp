@@ -90,11 +90,18 @@ DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row) {
         return error;
     }
     DWORD size = 0;
-    if (RegQueryValueExA(key.Get(), valueName, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+    DWORD type = 0;
+    if (RegQueryValueExA(key.Get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
         return 0;
     }
     if (size == 0) {
         return static_cast<DWORD>(RegDeleteValueA(key.Get(), valueName));
+    }
+    if (!IsFilterListType(type)) {
+        LogMessage(context,
+                   "WARNING: DelFilterInClassKey> %s is of type %u, not a list; left as it is.\r\n",
+                   valueName, static_cast<unsigned>(type));
+        return ERROR_INVALID_DATATYPE;
     }
     TrackedBuffer source(size);
     if (!source) {
@@ -102,10 +109,12 @@ DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row) {
                    "DelFilterInClassKey> Unable to allocate buffer to read registry key.\r\n");
         return ERROR_NOT_ENOUGH_MEMORY;
     }
-    DWORD type = 0;
     LONG status = RegQueryValueExA(key.Get(), valueName, nullptr, &type, source.Bytes(), &size);
     if (status != ERROR_SUCCESS) {
         return static_cast<DWORD>(status);
+    }
+    if (!IsFilterListType(type)) {
+        return ERROR_INVALID_DATATYPE;
     }
     // Room for a last string stored without its NUL as well as for the
     // closing NUL that a value may lack.

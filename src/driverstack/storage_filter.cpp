@@ -56,7 +56,8 @@ DWORD AddUpperFilterToClass(const char* classGuid) {
         return static_cast<DWORD>(status);
     }
     DWORD size = kReadSize;
-    status = RegQueryValueExA(key.Get(), "UpperFilters", nullptr, nullptr, list.Bytes(), &size);
+    DWORD type = 0;
+    status = RegQueryValueExA(key.Get(), "UpperFilters", nullptr, &type, list.Bytes(), &size);
     if (status == ERROR_FILE_NOT_FOUND || (status == ERROR_SUCCESS && size == 0)) {
         return static_cast<DWORD>(RegSetValueExA(key.Get(), "UpperFilters", 0, REG_MULTI_SZ,
                                                  reinterpret_cast<const BYTE*>(kOneEntryList),
@@ -64,6 +65,12 @@ DWORD AddUpperFilterToClass(const char* classGuid) {
     }
     if (status != ERROR_SUCCESS) {
         return static_cast<DWORD>(status);
+    }
+    // A number under the list's name is left as it is: with the filter put
+    // in front it would become a list naming drivers that do not exist, below
+    // every volume.
+    if (!IsFilterListType(type)) {
+        return ERROR_INVALID_DATATYPE;
     }
     size_t rebuiltSize = 0;
     bool present = false;

@@ -54,7 +54,8 @@ DWORD AddLowerFilterToClass(const char* classGuid) {
         return static_cast<DWORD>(status);
     }
     DWORD size = 0;
-    status = RegQueryValueExA(key.Get(), "LowerFilters", nullptr, nullptr, nullptr, &size);
+    DWORD type = 0;
+    status = RegQueryValueExA(key.Get(), "LowerFilters", nullptr, &type, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND || size == 0) {
         return static_cast<DWORD>(RegSetValueExA(key.Get(), "LowerFilters", 0, REG_MULTI_SZ,
                                                  reinterpret_cast<const BYTE*>(kOneEntryList),
@@ -63,13 +64,22 @@ DWORD AddLowerFilterToClass(const char* classGuid) {
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) {
         return static_cast<DWORD>(status);
     }
+    // A number under the list's name is left as it is (rewritten as a list
+    // it would name a driver that does not exist); the filter is not
+    // installed for this class.
+    if (!IsFilterListType(type)) {
+        return ERROR_INVALID_DATATYPE;
+    }
     TrackedBuffer list(size);
     if (!list) {
         return static_cast<DWORD>(E_OUTOFMEMORY);
     }
-    status = RegQueryValueExA(key.Get(), "LowerFilters", nullptr, nullptr, list.Bytes(), &size);
+    status = RegQueryValueExA(key.Get(), "LowerFilters", nullptr, &type, list.Bytes(), &size);
     if (status != ERROR_SUCCESS) {
         return static_cast<DWORD>(status);
+    }
+    if (!IsFilterListType(type)) {
+        return ERROR_INVALID_DATATYPE;
     }
     size_t capacity = AppendCapacity(size, kServiceName);
     TrackedBuffer rebuilt(static_cast<uint32_t>(capacity));

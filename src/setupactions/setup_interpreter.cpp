@@ -19,10 +19,8 @@ namespace {
 const char kIniName[] = "zkcoinst.ini";
 const int kImageClassIndex = 1;
 
-// The section is read into this many characters; what does not fit is not run.
-const DWORD kSectionCapacity = 500;
-// Only used to tell whether the last line of a full buffer was cut.
-const DWORD kCheckCapacity = 1024;
+const DWORD kSectionCapacity = zk::kSectionReadCapacity;
+const DWORD kCheckCapacity = zk::kSectionCheckCapacity;
 
 // Registers "<directory>\<argument>", refusing a path that does not fit.
 void RegisterInDirectory(DeviceContext* context, const char* directory, const char* argument) {
@@ -35,10 +33,9 @@ void RegisterInDirectory(DeviceContext* context, const char* directory, const ch
     RegisterFile(context, path);
 }
 
-// A registry line names "<key path>\<value name>"; without a backslash there
-// is no key to work on, and HKEY_LOCAL_MACHINE itself is not written.
-bool NamesRegistryKey(DeviceContext* context, const char* action, const char* argument) {
-    if (strchr(argument, '\\') != nullptr) {
+// Logs the warning for a registry line that names no key.
+bool RegistryLineNamesKey(DeviceContext* context, const char* action, const char* argument) {
+    if (zk::NamesRegistryKey(argument)) {
         return true;
     }
     LogMessage(context, "WARNING: %s: %s names no key; line ignored.\n", action, argument);
@@ -81,7 +78,7 @@ void RunSetupLine(SectionRun* run, const char* line) {
             break;
         case zk::SetupActionKind::DeleteRegistryValue:
             LogMessage(context, "DeleteRegKeyHKLM: %s \n", argument);
-            if (NamesRegistryKey(context, "DeleteRegKeyHKLM", argument)) {
+            if (RegistryLineNamesKey(context, "DeleteRegKeyHKLM", argument)) {
                 DeleteRegKeyHKLM(argument);
             }
             break;
@@ -91,7 +88,7 @@ void RunSetupLine(SectionRun* run, const char* line) {
             break;
         case zk::SetupActionKind::CreateRegistryValue:
             LogMessage(context, "CreateRegKeyHKLM: %s \n", argument);
-            if (NamesRegistryKey(context, "CreateRegKeyHKLM", argument)) {
+            if (RegistryLineNamesKey(context, "CreateRegKeyHKLM", argument)) {
                 CreateRegKeyHKLM(argument);
             }
             break;

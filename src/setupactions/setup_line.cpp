@@ -201,4 +201,8 @@ bool SplitRegistryArgument(const char* argument, char* keyPath, size_t capacity,
     return true;
 }
 
+bool NamesRegistryKey(const char* argument) {
+    return strchr(argument, '\\') != nullptr;
+}
+
 }  // namespace zk

@@ -11,6 +11,12 @@ namespace zk {
 // Lines, paths and command lines live in buffers of this size (MAX_PATH).
 constexpr size_t kSetupTextCapacity = 260;
 
+// A section is read into this many characters; what does not fit is not run.
+constexpr size_t kSectionReadCapacity = 500;
+// A full read is read again into this many, only to tell whether its last
+// line was cut.
+constexpr size_t kSectionCheckCapacity = 1024;
+
 // What one setup-action line asks for.
 enum class SetupActionKind {
     RegisterFile,                // register the argument unchanged
@@ -91,5 +97,10 @@ bool JoinSetupPath(char* out, size_t capacity, const char* directory, const char
 // the key path does not fit.
 bool SplitRegistryArgument(const char* argument, char* keyPath, size_t capacity,
                            const char** valueName);
+
+// A registry line names "<key path>\<value name>"; without a backslash there is
+// no key to work on (HKEY_LOCAL_MACHINE itself is never written), so the line
+// is ignored.
+bool NamesRegistryKey(const char* argument);
 
 }  // namespace zk

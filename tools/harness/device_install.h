@@ -56,8 +56,10 @@ bool SetupClassGuid(const std::string& name, GUID* guid);
 InstallReport InstallWithCoInstaller(const InstallOptions& options, CoInstallerProc coInstaller);
 
 // The same device installation, but driven through SetupDiCallClassInstaller:
-// Wine's device installer loads the class co-installers registered for the
-// setup class and calls them itself.
+// Wine's device installer runs the INF's CoInstallers section at
+// DIF_REGISTER_COINSTALLERS, then loads the device's co-installers
+// (CoInstallers32 of its driver key) and those registered for the setup class,
+// and calls them itself for each later code.
 InstallReport InstallThroughSetupApi(const InstallOptions& options);
 
 // Registers or removes "file.dll,Entry" as a co-installer of the setup class

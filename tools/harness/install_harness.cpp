@@ -3,12 +3,16 @@
 //
 //   install_harness --inf PATH --hwid ID [--hwid ID...] [--class Image|Media]
 //                   [--name FRIENDLY] [--dll PATH] [--install-fails]
-//                   [--installations N] [--no-destroy] [--setupapi]
+//                   [--installations N] [--no-destroy]
+//                   [--setupapi [--class-coinstaller]]
 //
 // By default the harness loads the co-installer DLL (--dll, default
 // zkcoinst.dll) and calls its ZkCoInstaller itself, post-processing included.
-// With --setupapi it registers "zkcoinst.dll,ZkCoInstaller" as a co-installer
-// of the setup class and lets Wine's own SetupAPI call it.
+// With --setupapi Wine's own SetupAPI runs every step: the INF's
+// <section>.CoInstallers section copies and names the device's co-installers
+// (CoInstallers32 of the driver key), and SetupAPI loads and calls them.
+// --class-coinstaller also registers "zkcoinst.dll,ZkCoInstaller" as a
+// co-installer of the whole setup class, for INFs without such a section.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,7 +27,8 @@ int Usage() {
     fprintf(stderr,
             "usage: install_harness --inf PATH --hwid ID [--hwid ID...] [--class Image|Media]\n"
             "                       [--name FRIENDLY] [--dll PATH] [--install-fails]\n"
-            "                       [--installations N] [--no-destroy] [--setupapi]\n");
+            "                       [--installations N] [--no-destroy]\n"
+            "                       [--setupapi [--class-coinstaller]]\n");
     return 2;
 }
 
@@ -33,6 +38,7 @@ int main(int argc, char** argv) {
     InstallOptions options;
     std::string dll = "zkcoinst.dll";
     bool throughSetupApi = false;
+    bool classCoInstaller = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         bool hasValue = i + 1 < argc;
@@ -54,11 +60,14 @@ int main(int argc, char** argv) {
             options.destroy = false;
         } else if (arg == "--setupapi") {
             throughSetupApi = true;
+        } else if (arg == "--class-coinstaller") {
+            classCoInstaller = true;
         } else {
             return Usage();
         }
     }
-    if (options.infPath.empty() || options.hardwareIds.empty()) {
+    if (options.infPath.empty() || options.hardwareIds.empty() ||
+        (classCoInstaller && !throughSetupApi)) {
         return Usage();
     }
     char fullInf[MAX_PATH];
@@ -70,12 +79,15 @@ int main(int argc, char** argv) {
 
     InstallReport report;
     if (throughSetupApi) {
-        if (!RegisterClassCoInstaller(options.setupClass, "zkcoinst.dll,ZkCoInstaller")) {
+        if (classCoInstaller &&
+            !RegisterClassCoInstaller(options.setupClass, "zkcoinst.dll,ZkCoInstaller")) {
             fprintf(stderr, "install_harness: cannot register the class co-installer\n");
             return 1;
         }
         report = InstallThroughSetupApi(options);
-        UnregisterClassCoInstaller(options.setupClass);
+        if (classCoInstaller) {
+            UnregisterClassCoInstaller(options.setupClass);
+        }
     } else {
         HMODULE module = LoadLibraryA(dll.c_str());
         if (module == nullptr) {

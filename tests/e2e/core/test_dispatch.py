@@ -3,9 +3,10 @@ project's harness (which calls it as Windows' device installer does) and by
 Wine's own SetupAPI."""
 
 import os
+import shutil
 import unittest
 
-from e2e_support import PrefixTestCase, without_timestamps
+from e2e_support import BIN_DIR, IMAGE_CLASS, SOURCE_DIR, PrefixTestCase, without_timestamps
 
 RUN_START = ("Start co-installer: [T]\r\n"
              "   Binary: ZKCi11701196.dll version: 11.70.1196.0 (debug)\r\n")
@@ -140,12 +141,70 @@ class InstallationThroughTheHarness(PrefixTestCase):
 
 
 class InstallationThroughWineSetupApi(PrefixTestCase):
+    """Wine's own device installer runs every step; the harness only asks."""
 
-    def test_wine_loads_the_class_co_installer_and_it_logs_the_codes(self):
+    def stage(self, inf_text=None):
         self.prefix.stage_package()
+        package = self.prefix.unix("C:\\camera")
+        if inf_text is not None:
+            with open(os.path.join(package, "zkcamera.inf"), "w", newline="\r\n") as f:
+                f.write(inf_text(self.example_inf()))
+        return package
+
+    @staticmethod
+    def example_inf():
+        with open(os.path.join(SOURCE_DIR, "examples", "camera", "zkcamera.inf")) as f:
+            return f.read()
+
+    def driver_key_values(self):
+        result = self.prefix.run(["reg", "query",
+                                  "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\" +
+                                  IMAGE_CLASS, "/s"])
+        return result.stdout
+
+    def test_the_package_inf_alone_copies_names_and_runs_the_co_installer(self):
+        # Nothing of the co-installer is on the machine before: the package
+        # folder carries it, and its INF puts it in place.
+        os.remove(os.path.join(self.prefix.system32, "zkcoinst.dll"))
+        package = self.stage()
+        shutil.copy(os.path.join(BIN_DIR, "zkcoinst.dll"), package)
+
         result = self.prefix.harness("C:\\camera\\zkcamera.inf", extra=["--setupapi"],
                                      windows_version="winxp")
         self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+
+        for name in ("zkcoinst.dll", "zkcoinst.ini"):
+            with open(os.path.join(package, name), "rb") as f:
+                self.assertEqual(f.read(), self.prefix.read_bytes("C:\\windows\\system32\\" + name),
+                                 name + " was not copied to the system directory")
+        self.assertRegex(self.driver_key_values(),
+                         r"CoInstallers32\s+REG_MULTI_SZ\s+zkcoinst\.dll,ZkCoInstaller")
+
+        log = self.prefix.log()
+        self.assertIsNotNone(log, "the co-installer was not called")
+        # The device's co-installers are named at DIF_REGISTER_COINSTALLERS, so
+        # the first code the co-installer sees is the one after it.
+        codes = [line for line in log.split("\r\n") if "DIF Code" in line]
+        self.assertTrue(codes and codes[0].startswith("   Unhandled DIF Code:  32 ---"), codes)
+        self.assertIn("   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ---", log)
+        # The setup actions of the driver's install section ran from the INI
+        # that the same section copied.
+        self.assertIn("   Section to register: CamInstall.NT\r\n", log)
+        self.assertIn("   File to register: C:\\windows\\system32\\zkcampage.dll\r\n", log)
+        self.assertIn("   DIF Code: DIF_NEWDEVICEWIZARD_FINISHINSTALL ---", log)
+        self.assertIn("   DIF Code: DIF_DESTROYPRIVATEDATA ---", log)
+        self.assertEqual(1, log.count("Stop co-installer:"))
+
+    def test_the_class_wide_registration_serves_an_inf_without_co_installers(self):
+        def without_co_installers(text):
+            return text.replace("CamInstall.NT.CoInstallers", "CamInstall.NT.Unused")
+
+        self.stage(without_co_installers)
+        result = self.prefix.harness("C:\\camera\\zkcamera.inf",
+                                     extra=["--setupapi", "--class-coinstaller"],
+                                     windows_version="winxp")
+        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+        self.assertNotIn("CoInstallers32", self.driver_key_values())
         log = self.prefix.log()
         self.assertIsNotNone(log, "the co-installer was not loaded")
         self.assertIn("Start co-installer:", log)

@@ -1,0 +1,200 @@
+#include "ini_check.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using zk::inicheck::CheckOptions;
+using zk::inicheck::CheckProfile;
+using zk::inicheck::CheckReport;
+using zk::inicheck::ParseCheckArguments;
+using zk::inicheck::ParseProfile;
+
+CheckReport Check(const std::string& text, const char* section, const char* version) {
+    CheckOptions options;
+    options.fileName = "zkcoinst.ini";
+    options.section = section;
+    options.version = zk::inicheck::FindWindowsVersion(version);
+    return CheckProfile(ParseProfile(text), options);
+}
+
+bool Has(const CheckReport& report, const std::string& part) {
+    return report.text.find(part) != std::string::npos;
+}
+
+TEST(IniCheck, ArgumentsAreParsedOrRefused) {
+    struct Case {
+        std::vector<const char*> arguments;
+        bool ok;
+        const char* section;
+        const char* version;
+    };
+    const Case cases[] = {
+        {{"f.ini"}, true, nullptr, "xp"},
+        {{"--section", "Cam", "f.ini"}, true, "Cam", "xp"},
+        {{"--all", "--windows", "VISTA", "f.ini"}, true, nullptr, "vista"},
+        {{"--windows", "98", "--windows-dir", "D:\\W", "f.ini"}, true, nullptr, "98"},
+        {{"--windows", "95", "f.ini"}, false, nullptr, nullptr},
+        {{"--section"}, false, nullptr, nullptr},
+        {{"--section", "A", "--all", "f.ini"}, false, nullptr, nullptr},
+        {{"--bogus", "f.ini"}, false, nullptr, nullptr},
+        {{"a.ini", "b.ini"}, false, nullptr, nullptr},
+        {{}, false, nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> argv = {"zkinicheck"};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        CheckOptions options;
+        std::string error;
+        bool ok = ParseCheckArguments(static_cast<int>(argv.size()), argv.data(), &options, &error);
+        std::string label = argv.size() > 1 ? argv[1] : "(none)";
+        ASSERT_EQ(c.ok, ok) << label;
+        if (!ok) {
+            EXPECT_FALSE(error.empty()) << label;
+            continue;
+        }
+        EXPECT_STREQ(c.version, options.version->option) << label;
+        if (c.section == nullptr) {
+            EXPECT_EQ(nullptr, options.section) << label;
+        } else {
+            EXPECT_STREQ(c.section, options.section) << label;
+        }
+    }
+}
+
+TEST(IniCheck, SwitchSectionsAreToldFromSetupSections) {
+    struct Case {
+        const char* name;
+        bool isSwitch;
+    };
+    const Case cases[] = {
+        {"KESTR.DevType", true}, {"kestr.devtype.6.1", true}, {"CamInstall.NT.KESTR", true},
+        {"Cam.KESTR.5.1", true}, {"CamInstall.NT", false},    {"KESTRInstall", false},
+        {"Cam.KESTREL", false},  {"CamSetup", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.isSwitch, zk::inicheck::IsSwitchSectionName(c.name)) << c.name;
+    }
+}
+
+// A section of lines "11,<n x 'a'>.dll" whose section read holds exactly
+// total characters (each line and its NUL).
+std::string SectionOfSize(size_t total) {
+    std::string text = "[S]\n";
+    while (total > 0) {
+        size_t line = total > 200 ? 150 : total - 1;  // characters before the NUL
+        std::string name(line - 7, 'a');
+        text += "11," + name + ".dll\n";
+        total -= line + 1;
+    }
+    return text;
+}
+
+// The co-installer reads 500 characters; a read that fills them is checked
+// against a larger one, and only a last line that the larger read shows
+// longer is left out.
+TEST(IniCheck, OnlyALastLineCutByTheSectionReadIsNotRun) {
+    struct Case {
+        size_t total;
+        bool cut;
+    };
+    // At 499 the read loses only the last line's NUL, which the larger read
+    // shows to be where that line ends.
+    const Case cases[] = {{497, false}, {498, false}, {499, false}, {500, true}, {520, true}};
+    for (const Case& c : cases) {
+        CheckReport report = Check(SectionOfSize(c.total), "S", "xp");
+        EXPECT_EQ(c.cut, Has(report, "not run: cut to")) << c.total << "\n" << report.text;
+        EXPECT_EQ(c.cut ? 1 : 0, report.warnings) << c.total << "\n" << report.text;
+    }
+}
+
+TEST(IniCheck, WebUpdateSwitchFollowsTheVersionsSearchOrder) {
+    const std::string text =
+        "[CamInstall.NT]\n11,zk.dll\n"
+        "[CamInstall.NT.KESTR.6.1]\nVideo=0\n"
+        "[KESTR.DevType]\nVideo=1\n";
+    struct Case {
+        const char* version;
+        const char* answer;
+        bool neverRead;  // the Windows 7 section says otherwise and is not read
+    };
+    const Case cases[] = {
+        {"7", "web update, Video: [CamInstall.NT.KESTR.6.1] Video=0 -> off", false},
+        {"vista", "web update, Video: [KESTR.DevType] Video=1 -> on", true},
+        {"xp", "web update, Video: [KESTR.DevType] Video=1 -> on", true},
+    };
+    for (const Case& c : cases) {
+        CheckReport report = Check(text, "CamInstall.NT", c.version);
+        EXPECT_TRUE(Has(report, c.answer)) << c.version << "\n" << report.text;
+        EXPECT_EQ(c.neverRead, Has(report, "[CamInstall.NT.KESTR.6.1] Video=0 is never read"))
+            << c.version << "\n"
+            << report.text;
+        EXPECT_TRUE(Has(report, "web update, Audio: no section answers")) << c.version;
+    }
+}
+
+// Another version's switch is judged as that version reads it (quotes gone),
+// and a later copy of a section, which no version reads, is not reported.
+TEST(IniCheck, OtherVersionsSwitchIsReadAsThatVersionReadsIt) {
+    const std::string text =
+        "[S]\n11,zk.dll\n[KESTR.DevType]\nAudio=0\n[KESTR.DevType.6.0]\nAudio=\"1\"\n"
+        "[KESTR.DevType.6.1]\nAudio=0\n[KESTR.DevType.6.1]\nAudio=1\n";
+    CheckReport report = Check(text, "S", "xp");
+    EXPECT_TRUE(Has(report,
+                    "warning: line 6: [KESTR.DevType.6.0] Audio=\"1\" is never read on "
+                    "Windows XP (5.1), where Audio is off"))
+        << report.text;
+    EXPECT_FALSE(Has(report, "line 10")) << report.text;
+    EXPECT_EQ(1, report.warnings) << report.text;
+}
+
+TEST(IniCheck, VersionDecidesWhatDisableUnsafeDialogDoes) {
+    struct Case {
+        const char* version;
+        bool acts;
+    };
+    const Case cases[] = {
+        {"2000", true}, {"xp", false}, {"vista", false}, {"98", false}, {"nt4", false}};
+    for (const Case& c : cases) {
+        CheckReport report = Check("[S]\n99,DisableUnsafeDialog\n", "S", c.version);
+        EXPECT_EQ(c.acts, Has(report, "install the storage class upper filter")) << c.version;
+        EXPECT_EQ(c.acts ? 0 : 1, report.warnings) << c.version;
+    }
+}
+
+TEST(IniCheck, DirectoriesShapeThePathsAndTheirLimits) {
+    CheckOptions options;
+    options.section = "S";
+    options.version = zk::inicheck::FindWindowsVersion("98");
+    options.windowsDirectory = "D:\\WIN";
+    std::string name(230, 'n');
+    CheckReport report =
+        CheckProfile(ParseProfile("[S]\n11,zk.dll\n10,sub\\zk.ax\n11," + name + ".dll\n"), options);
+    EXPECT_TRUE(Has(report, "start D:\\WIN\\SYSTEM\\regsvr32.exe /s \"D:\\WIN\\SYSTEM\\zk.dll\""))
+        << report.text;
+    EXPECT_TRUE(Has(report, "/s \"D:\\WIN\\sub\\zk.ax\"")) << report.text;
+    // 14 + 1 + 234 characters fit a path, but not the command line around it.
+    EXPECT_TRUE(Has(report, "not run: command line too long")) << report.text;
+    EXPECT_EQ(1, report.warnings) << report.text;
+}
+
+TEST(IniCheck, MissingSectionInstallsTheMonitorAndWarns) {
+    CheckReport report = Check("[Other]\n11,zk.dll\n", "S", "2000");
+    EXPECT_TRUE(Has(report, "bandwidth monitor: installed"));
+    EXPECT_TRUE(Has(report,
+                    "warning: [S] is not in the file; an image-class device's run logs it "
+                    "as an error"));
+    report = Check("[S]\n; only a comment\n", "S", "7");
+    EXPECT_TRUE(Has(report, "warning: [S] has no lines to run\n")) << report.text;
+}
+
+TEST(IniCheck, NoRovudevidAnywhereKeepsTheMonitorOut) {
+    CheckReport report = Check("[S]\n103,NO_ROVudevid now\n11,zk.dll\n", "S", "xp");
+    EXPECT_TRUE(Has(report, "bandwidth monitor: not installed (line 2)")) << report.text;
+    EXPECT_EQ(0, report.warnings) << report.text;
+}
+
+}  // namespace

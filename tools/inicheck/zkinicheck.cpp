@@ -1,0 +1,44 @@
+// zkinicheck: prints what the co-installer does with a zkcoinst.ini and warns
+// about what it skips or does unexpectedly. The checking is in ini_check.cpp.
+#include <cstdio>
+#include <string>
+
+#include "ini_check.h"
+#include "profile_reader.h"
+
+namespace {
+
+bool ReadWholeFile(const char* path, std::string* text) {
+    FILE* file = fopen(path, "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    char chunk[4096];
+    size_t got = 0;
+    while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) {
+        text->append(chunk, got);
+    }
+    bool ok = ferror(file) == 0;
+    fclose(file);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    zk::inicheck::CheckOptions options;
+    std::string error;
+    if (!zk::inicheck::ParseCheckArguments(argc, argv, &options, &error)) {
+        fprintf(stderr, "zkinicheck: %s\n%s", error.c_str(), zk::inicheck::kCheckUsage);
+        return 2;
+    }
+    std::string text;
+    if (!ReadWholeFile(options.fileName, &text)) {
+        fprintf(stderr, "zkinicheck: cannot read %s\n", options.fileName);
+        return 2;
+    }
+    zk::inicheck::CheckReport report =
+        zk::inicheck::CheckProfile(zk::inicheck::ParseProfile(text), options);
+    fputs(report.text.c_str(), stdout);
+    return report.warnings > 0 ? 1 : 0;
+}
