@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/install_log.h"
+#include "core/mutex_wait.h"
 #include "core/tracked_alloc.h"
 
 namespace {
@@ -16,11 +17,7 @@ struct ContextRegistry {
 ContextRegistry g_registry = {{nullptr, nullptr, nullptr, 0, nullptr}, 0, nullptr};
 
 bool WaitForRegistry() {
-    HANDLE mutex = g_registry.mutex;
-    if (mutex == nullptr) {
-        return false;
-    }
-    return WaitForMultipleObjectsEx(1, &mutex, FALSE, INFINITE, FALSE) == WAIT_OBJECT_0;
+    return TakeMutex(g_registry.mutex);
 }
 
 void Unlink(DeviceContext* context) {

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <cstdlib>
 
+#include "core/mutex_wait.h"
+
 namespace {
 
 constexpr uint32_t kLiveTag = 0x2345DCBA;
@@ -28,8 +30,7 @@ struct TrackedAllocator {
 TrackedAllocator g_allocator = {kStateStopped, nullptr, {0, nullptr, nullptr, 0}, 0, 0};
 
 bool WaitForAllocator() {
-    HANDLE mutex = g_allocator.mutex;
-    return WaitForMultipleObjectsEx(1, &mutex, FALSE, INFINITE, FALSE) == WAIT_OBJECT_0;
+    return TakeMutex(g_allocator.mutex);
 }
 
 // Whether the four bytes at address can be read without a fault. GCC has no
@@ -125,7 +126,7 @@ void TrackedFree(void* block) {
     header->tag = 0;
     if (g_allocator.state != kStateStopped) {
         HANDLE mutex = g_allocator.mutex;
-        if (WaitForMultipleObjects(1, &mutex, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        if (!TakeMutex(mutex)) {
             return;  // the block is lost rather than unlinked without the lock
         }
         g_allocator.totalBytes -= header->size;
