@@ -3,6 +3,7 @@
 // a size we gave), and a check that stops the run with a message.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -122,6 +123,22 @@ inline std::string Lowered(std::string text) {
     for (char& c : text) {
         c = LowerAscii(c);
     }
+    return text;
+}
+
+// printf into a string of exactly the size the text needs.
+inline std::string Printed(const char* format, ...) __attribute__((format(printf, 1, 2)));
+inline std::string Printed(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int length = vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    vsnprintf(&text[0], text.size(), format, again);
+    va_end(again);
+    text.resize(static_cast<size_t>(length));
     return text;
 }
 

@@ -4,7 +4,6 @@
 // grammar and the texts built from it, each checked against what it must give.
 // Input: a settings byte, then the section's bytes (the rest).
 #include <climits>
-#include <cstdarg>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -96,21 +95,6 @@ zk::SetupActionKind ExpectedKind(int code, const std::string& argument) {
     }
 }
 
-std::string Printed(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Printed(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    vsnprintf(&text[0], text.size(), format, again);
-    va_end(again);
-    text.resize(static_cast<size_t>(length));
-    return text;
-}
-
 // A built text is either exactly the expected one or refused with an empty
 // buffer, and a path holding a double quote is refused for its own reason.
 void CheckBuilt(zk::BuildResult result, const fuzz::Block& out, const std::string& path,
@@ -164,9 +148,9 @@ void CheckLine(const std::string& text, size_t capacity) {
                (strlen(kSystemDirectory) + 1 + argument.size() < capacity));
     CheckBuilt(zk::BuildRegsvr32CommandLine(out.bytes, out.size, kSystemDirectory, action.argument),
                out, argument,
-               Printed("%s\\regsvr32.exe /s \"%s\"", kSystemDirectory, action.argument));
+               fuzz::Printed("%s\\regsvr32.exe /s \"%s\"", kSystemDirectory, action.argument));
     CheckBuilt(zk::BuildServerCommandLine(out.bytes, out.size, action.argument), out, argument,
-               Printed("\"%s\" /REGSERVER", action.argument));
+               fuzz::Printed("\"%s\" /REGSERVER", action.argument));
 
     const char* valueName = nullptr;
     bool split = zk::SplitRegistryArgument(action.argument, out.bytes, out.size, &valueName);

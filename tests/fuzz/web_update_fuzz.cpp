@@ -4,7 +4,6 @@
 // byte, the install section, the switch value, the manufacturer, the class
 // name, then the rest for the identity values and version numbers.
 #include <cerrno>
-#include <cstdarg>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -16,21 +15,6 @@
 
 namespace {
 
-std::string Printed(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Printed(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    vsnprintf(&text[0], text.size(), format, again);
-    va_end(again);
-    text.resize(static_cast<size_t>(length));
-    return text;
-}
-
 void CheckSections(const std::string& section, bool haveVersion, unsigned major, unsigned minor) {
     fuzz::Block sectionBlock = fuzz::Terminated(section);
     KestrSectionSearch search;
@@ -39,11 +23,11 @@ void CheckSections(const std::string& section, bool haveVersion, unsigned major,
 
     std::vector<std::string> wanted;
     if (haveVersion) {
-        wanted.push_back(Printed("%s.KESTR.%u.%u", sectionBlock.bytes, major, minor));
+        wanted.push_back(fuzz::Printed("%s.KESTR.%u.%u", sectionBlock.bytes, major, minor));
     }
     wanted.push_back(std::string(sectionBlock.bytes) + ".KESTR");
     if (haveVersion) {
-        wanted.push_back(Printed("KESTR.DevType.%u.%u", major, minor));
+        wanted.push_back(fuzz::Printed("KESTR.DevType.%u.%u", major, minor));
     }
     wanted.push_back("KESTR.DevType");
     // A name that does not fit is left out, never cut.
@@ -110,9 +94,9 @@ void CheckCommandLine(uint8_t settings, const std::string& manufacturer,
 
     const int32_t* v = facts.version.parts;
     std::string expected =
-        Printed(ZK_KESTR_COMMAND_LINE, facts.commonFiles, kKestrProgramName, facts.vid, facts.pid,
-                facts.bcd, facts.className, v[0], v[1], v[2], v[3], facts.manufacturer,
-                facts.needReboot ? " -reboot" : "");
+        fuzz::Printed(ZK_KESTR_COMMAND_LINE, facts.commonFiles, kKestrProgramName, facts.vid,
+                      facts.pid, facts.bcd, facts.className, v[0], v[1], v[2], v[3],
+                      facts.manufacturer, facts.needReboot ? " -reboot" : "");
     fuzz::Block out(kKestrCommandLineCapacity);
     bool ok = FormatKestrCommandLine(out.bytes, out.size, facts);
     FUZZ_CHECK(ok == (expected.size() < out.size));

@@ -242,14 +242,7 @@ std::string SystemText(DWORD error) {
 }
 
 void PlantValue(const std::string& key, const char* name, DWORD type, const std::string& bytes) {
-    HKEY handle = nullptr;
-    ASSERT_EQ(0, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                 nullptr, &handle, nullptr))
-        << key;
-    EXPECT_EQ(0, RegSetValueExA(handle, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                static_cast<DWORD>(bytes.size())))
-        << key << " " << name;
-    RegCloseKey(handle);
+    dstest::WriteValue(key, name, type, bytes);
 }
 
 void RemoveValue(const std::string& key, const char* name) {
