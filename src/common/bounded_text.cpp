@@ -36,6 +36,7 @@ bool FormatTextV(char* dst, size_t capacity, const char* format, va_list args) {
     if (dst == nullptr || capacity == 0) {
         return false;
     }
+    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): args comes started from the caller.
     int written = vsnprintf(dst, capacity, format, args);
     if (written < 0 || static_cast<size_t>(written) >= capacity) {
         dst[0] = '\0';

@@ -29,18 +29,23 @@ const char* const kSwitchClasses[] = {"Audio", "Video"};
 // printf into a string of the size the text needs: nothing is ever cut.
 // NOLINTNEXTLINE(cert-dcl50-cpp): printf-style on purpose, checked by -Wformat.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// NOLINTNEXTLINE(cert-dcl50-cpp): as above.
 std::string Format(const char* format, ...) {
     va_list args;
     va_start(args, format);
     va_list again;
     va_copy(again, args);
+    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): started just above.
     int length = vsnprintf(nullptr, 0, format, args);
     va_end(args);
     std::string text;
     if (length > 0) {
         text.resize(static_cast<size_t>(length) + 1);
-        vsnprintf(&text[0], text.size(), format, again);
-        text.resize(static_cast<size_t>(length));
+        if (vsnprintf(&text[0], text.size(), format, again) == length) {
+            text.resize(static_cast<size_t>(length));
+        } else {
+            text.clear();
+        }
     }
     va_end(again);
     return text;
@@ -427,7 +432,7 @@ void CheckSetupSection(Checker* checker, const char* name) {
         checker->Warn(Format("[%s] %s%s", name,
                              section == nullptr ? "is not in the file" : "has no lines to run",
                              image.c_str()));
-    } else {
+    } else if (section != nullptr) {  // a read that returned lines found the section
         std::vector<const ProfileEntry*> entries = ReturnedEntries(*section);
         size_t whole = count;
         if (SectionReadMayBeCut(count, sizeof(buffer))) {

@@ -19,8 +19,7 @@ bool ReadWholeFile(const char* path, std::string* text) {
         text->append(chunk, got);
     }
     bool ok = ferror(file) == 0;
-    fclose(file);
-    return ok;
+    return fclose(file) == 0 && ok;
 }
 
 }  // namespace
@@ -29,16 +28,18 @@ int main(int argc, char** argv) {
     zk::inicheck::CheckOptions options;
     std::string error;
     if (!zk::inicheck::ParseCheckArguments(argc, argv, &options, &error)) {
-        fprintf(stderr, "zkinicheck: %s\n%s", error.c_str(), zk::inicheck::kCheckUsage);
+        (void)fprintf(stderr, "zkinicheck: %s\n%s", error.c_str(), zk::inicheck::kCheckUsage);
         return 2;
     }
     std::string text;
     if (!ReadWholeFile(options.fileName, &text)) {
-        fprintf(stderr, "zkinicheck: cannot read %s\n", options.fileName);
+        (void)fprintf(stderr, "zkinicheck: cannot read %s\n", options.fileName);
         return 2;
     }
     zk::inicheck::CheckReport report =
         zk::inicheck::CheckProfile(zk::inicheck::ParseProfile(text), options);
-    fputs(report.text.c_str(), stdout);
+    if (fputs(report.text.c_str(), stdout) < 0 || fflush(stdout) != 0) {
+        return 2;  // a report that did not reach its reader checked nothing
+    }
     return report.warnings > 0 ? 1 : 0;
 }
