@@ -183,9 +183,9 @@ void FloorWalk(char* path, size_t length, const char* fileName, FloorResult* bes
     }
     memcpy(path + length, "\\*", 3);
     WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(path, &entry);
+    zk::UniqueFindHandle find(FindFirstFileA(path, &entry));
     path[length] = '\0';
-    if (find == INVALID_HANDLE_VALUE) {
+    if (!find) {
         return;
     }
     do {
@@ -200,8 +200,7 @@ void FloorWalk(char* path, size_t length, const char* fileName, FloorResult* bes
             FloorWalk(path, length + 1 + entryLength, fileName, best, block);
             path[length] = '\0';
         }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    } while (FindNextFileA(find.Get(), &entry));
 }
 
 // The bare walk for the first `rows` protected files.

@@ -52,11 +52,6 @@ size_t NameLength(const char* name) {
 
 }  // namespace
 
-bool IsFilterListType(unsigned long type) {
-    // REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY and REG_MULTI_SZ.
-    return type <= 3 || type == 7;
-}
-
 bool EqualsIgnoringAsciiCase(const char* text, size_t size, const char* name) {
     if (name == nullptr || strlen(name) != size) {
         return false;

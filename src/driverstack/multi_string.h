@@ -9,13 +9,6 @@
 
 #include <cstddef>
 
-// Whether a registry value of this type is edited as a filter list: the string
-// types and untyped bytes (REG_NONE, REG_BINARY), whose bytes are taken as the
-// list and which keep their type when rewritten. A number (REG_DWORD,
-// REG_QWORD, ...) or one of the system's structured types under a list's name
-// is not a list: read as strings and written back it would be corrupted.
-bool IsFilterListType(unsigned long type);
-
 // True when the size bytes at text, which need no terminator, spell name.
 bool EqualsIgnoringAsciiCase(const char* text, size_t size, const char* name);
 

@@ -3,6 +3,7 @@
 #include <setupapi.h>
 
 #include "common/bounded_text.h"
+#include "common/list_value_type.h"
 #include "common/win_handles.h"
 #include "core/install_log.h"
 #include "core/tracked_alloc.h"
@@ -97,12 +98,6 @@ DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row) {
     if (size == 0) {
         return static_cast<DWORD>(RegDeleteValueA(key.Get(), valueName));
     }
-    if (!IsFilterListType(type)) {
-        LogMessage(context,
-                   "WARNING: DelFilterInClassKey> %s is of type %u, not a list; left as it is.\r\n",
-                   valueName, static_cast<unsigned>(type));
-        return ERROR_INVALID_DATATYPE;
-    }
     TrackedBuffer source(size);
     if (!source) {
         LogMessage(context,
@@ -113,7 +108,10 @@ DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row) {
     if (status != ERROR_SUCCESS) {
         return static_cast<DWORD>(status);
     }
-    if (!IsFilterListType(type)) {
+    if (!IsListValueType(type)) {
+        LogMessage(context,
+                   "WARNING: DelFilterInClassKey> %s is of type %u, not a list; left as it is.\r\n",
+                   valueName, static_cast<unsigned>(type));
         return ERROR_INVALID_DATATYPE;
     }
     // Room for a last string stored without its NUL as well as for the

@@ -1,5 +1,6 @@
 #include "driverstack/storage_filter.h"
 
+#include "common/list_value_type.h"
 #include "common/win_handles.h"
 #include "core/tracked_alloc.h"
 #include "driverstack/multi_string.h"
@@ -69,7 +70,7 @@ DWORD AddUpperFilterToClass(const char* classGuid) {
     // A number under the list's name is left as it is: with the filter put
     // in front it would become a list naming drivers that do not exist, below
     // every volume.
-    if (!IsFilterListType(type)) {
+    if (!IsListValueType(type)) {
         return ERROR_INVALID_DATATYPE;
     }
     size_t rebuiltSize = 0;

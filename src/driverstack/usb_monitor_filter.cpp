@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/list_value_type.h"
 #include "common/win_handles.h"
 #include "core/tracked_alloc.h"
 #include "driverstack/multi_string.h"
@@ -54,8 +55,7 @@ DWORD AddLowerFilterToClass(const char* classGuid) {
         return static_cast<DWORD>(status);
     }
     DWORD size = 0;
-    DWORD type = 0;
-    status = RegQueryValueExA(key.Get(), "LowerFilters", nullptr, &type, nullptr, &size);
+    status = RegQueryValueExA(key.Get(), "LowerFilters", nullptr, nullptr, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND || size == 0) {
         return static_cast<DWORD>(RegSetValueExA(key.Get(), "LowerFilters", 0, REG_MULTI_SZ,
                                                  reinterpret_cast<const BYTE*>(kOneEntryList),
@@ -64,21 +64,19 @@ DWORD AddLowerFilterToClass(const char* classGuid) {
     if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) {
         return static_cast<DWORD>(status);
     }
-    // A number under the list's name is left as it is (rewritten as a list
-    // it would name a driver that does not exist); the filter is not
-    // installed for this class.
-    if (!IsFilterListType(type)) {
-        return ERROR_INVALID_DATATYPE;
-    }
     TrackedBuffer list(size);
     if (!list) {
         return static_cast<DWORD>(E_OUTOFMEMORY);
     }
+    DWORD type = 0;
     status = RegQueryValueExA(key.Get(), "LowerFilters", nullptr, &type, list.Bytes(), &size);
     if (status != ERROR_SUCCESS) {
         return static_cast<DWORD>(status);
     }
-    if (!IsFilterListType(type)) {
+    // A number under the list's name is left as it is (rewritten as a list
+    // it would name a driver that does not exist); the filter is not
+    // installed for this class.
+    if (!IsListValueType(type)) {
         return ERROR_INVALID_DATATYPE;
     }
     size_t capacity = AppendCapacity(size, kServiceName);

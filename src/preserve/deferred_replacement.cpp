@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/bounded_text.h"
+#include "common/list_value_type.h"
 #include "common/win_handles.h"
 #include "core/install_log.h"
 #include "core/system_message.h"
@@ -42,13 +43,6 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
                    "ERROR: Failed to get buffer size for PendingFileRenameOperations. %s\n", text);
         return;
     }
-    if (!IsRenameListType(type)) {
-        LogMessage(context,
-                   "ERROR: PendingFileRenameOperations is of type %u, not a list; nothing "
-                   "scheduled.\n",
-                   static_cast<unsigned>(type));
-        return;
-    }
 
     size_t targetLength = strlen(target);
     size_t tempLength = strlen(tempPath);
@@ -71,12 +65,16 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
     DWORD readType = type;
     DWORD readSize = size;
     status = RegQueryValueExA(key, kPendingRenames, nullptr, &readType, buffer.Bytes(), &readSize);
-    if (status == ERROR_SUCCESS && !IsRenameListType(readType)) {
-        status = ERROR_INVALID_DATATYPE;
-    }
     if (status != ERROR_SUCCESS) {
         GetSystemMessageText(static_cast<DWORD>(status), text, sizeof(text));
         LogMessage(context, "ERROR: Failed to read PendingFileRenameOperations value. %s\n", text);
+        return;
+    }
+    if (!IsListValueType(readType)) {
+        LogMessage(context,
+                   "ERROR: PendingFileRenameOperations is of type %u, not a list; nothing "
+                   "scheduled.\n",
+                   static_cast<unsigned>(readType));
         return;
     }
     size_t newSize = 0;

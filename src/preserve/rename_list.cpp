@@ -59,11 +59,6 @@ char* Put(char* out, const char* text, size_t length) {
 
 }  // namespace
 
-bool IsRenameListType(unsigned long type) {
-    // REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY and REG_MULTI_SZ.
-    return type <= 3 || type == 7;
-}
-
 size_t RenameRequestCapacity(size_t listSize, size_t targetLength, size_t tempPathLength) {
     // Two NULs that an incomplete last pair may need, then the four strings
     // with their prefixes and NULs, and the closing NUL.

@@ -7,12 +7,6 @@
 
 #include <cstddef>
 
-// Whether a registry value of this type is appended to as the rename list: the
-// string types and untyped bytes (REG_NONE, REG_BINARY), which are written
-// back with the type they were read with. A number (REG_DWORD, REG_QWORD, ...)
-// or one of the system's structured types is not a list and is left alone.
-bool IsRenameListType(unsigned long type);
-
 // Room for a list of listSize bytes with one delete-and-move request for
 // target and tempPath appended.
 size_t RenameRequestCapacity(size_t listSize, size_t targetLength, size_t tempPathLength);

@@ -2,14 +2,9 @@
 
 #include <windows.h>
 
-#include <cstring>
-
-#include "common/win_handles.h"
-#include "core/start_process.h"
 #include "core/install_log.h"
+#include "core/start_process.h"
 #include "setupactions/setup_line.h"
-
-namespace {}  // namespace
 
 bool RegisterFile(DeviceContext* context, const char* path) {
     LogMessage(context, "File to register: %s\n", path);

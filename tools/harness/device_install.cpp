@@ -141,6 +141,26 @@ void Print(const InstallOptions& options, const CallRecord& call) {
     }
 }
 
+// Holds the installer lock, when there is one, for the life of the turn.
+class InstallerTurn {
+public:
+    explicit InstallerTurn(CRITICAL_SECTION* lock) : lock_(lock) {
+        if (lock_ != nullptr) {
+            EnterCriticalSection(lock_);
+        }
+    }
+    ~InstallerTurn() {
+        if (lock_ != nullptr) {
+            LeaveCriticalSection(lock_);
+        }
+    }
+    InstallerTurn(const InstallerTurn&) = delete;
+    InstallerTurn& operator=(const InstallerTurn&) = delete;
+
+private:
+    CRITICAL_SECTION* lock_;
+};
+
 // Calls the co-installer for one code as the device installer does: the call,
 // the installer's own default action, and the post-processing call when the
 // co-installer asked for it.
@@ -159,13 +179,8 @@ void CallCode(const InstallOptions& options, CoInstallerProc coInstaller, Device
     }
     DWORD installResult = NO_ERROR;
     if (defaultAction != nullptr) {
-        if (options.installerLock != nullptr) {
-            EnterCriticalSection(options.installerLock);
-        }
+        InstallerTurn turn(options.installerLock);
         installResult = defaultAction(device);
-        if (options.installerLock != nullptr) {
-            LeaveCriticalSection(options.installerLock);
-        }
     }
     if (installResult != NO_ERROR && !options.quiet) {
         printf("%s: the installer's own action failed (0x%08lX)\n", DifCodeName(code).c_str(),

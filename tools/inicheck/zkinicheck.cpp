@@ -1,6 +1,7 @@
 // zkinicheck: prints what the co-installer does with a zkcoinst.ini and warns
 // about what it skips or does unexpectedly. The checking is in ini_check.cpp.
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "ini_check.h"
@@ -9,17 +10,17 @@
 namespace {
 
 bool ReadWholeFile(const char* path, std::string* text) {
-    FILE* file = fopen(path, "rb");
-    if (file == nullptr) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path, "rb"), &fclose);
+    if (!file) {
         return false;
     }
     char chunk[4096];
     size_t got = 0;
-    while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) {
+    while ((got = fread(chunk, 1, sizeof(chunk), file.get())) > 0) {
         text->append(chunk, got);
     }
-    bool ok = ferror(file) == 0;
-    return fclose(file) == 0 && ok;
+    bool ok = ferror(file.get()) == 0;
+    return fclose(file.release()) == 0 && ok;
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win_handles.h"
 #include "core/coinstaller_entry.h"
 #include "core/device_context.h"
 #include "core/dif_codes.h"
@@ -95,17 +96,17 @@ DWORD WINAPI InstallThread(void* parameter) {
 
 // Waits for one started process within the launcher's deadline; one that does
 // not end in time is ended here and counted as hung.
-void Reap(LauncherWork* work, PROCESS_INFORMATION* process, int number) {
-    DWORD wait = WaitForSingleObject(process->hProcess, RemainingMilliseconds(work->deadline));
+void Reap(LauncherWork* work, const zk::UniqueHandle& process, int number) {
+    DWORD wait = WaitForSingleObject(process.Get(), RemainingMilliseconds(work->deadline));
     char text[96];
     if (wait != WAIT_OBJECT_0) {
-        TerminateProcess(process->hProcess, 3);
+        TerminateProcess(process.Get(), 3);
         ++work->hung;
         snprintf(text, sizeof(text), "rundll32 run %d did not end within the bound", number);
         work->failures.push_back(text);
     } else {
         DWORD code = 1;
-        GetExitCodeProcess(process->hProcess, &code);
+        GetExitCodeProcess(process.Get(), &code);
         if (code == 0) {
             ++work->exitedCleanly;
         } else {
@@ -113,8 +114,6 @@ void Reap(LauncherWork* work, PROCESS_INFORMATION* process, int number) {
             work->failures.push_back(text);
         }
     }
-    CloseHandle(process->hProcess);
-    process->hProcess = nullptr;
 }
 
 // Starts the setup entry point in rundll32 processes, no more than the
@@ -124,11 +123,11 @@ DWORD WINAPI LauncherThread(void* parameter) {
     const Settings& settings = *work->settings;
     std::string commandLine =
         "rundll32.exe " + settings.dll + ",SetupEntryPoint " + settings.section;
-    std::vector<PROCESS_INFORMATION> running;
+    std::vector<zk::UniqueHandle> running;
     std::vector<int> numbers;
     for (int run = 1; run <= settings.rundll32Runs; ++run) {
         if (static_cast<int>(running.size()) >= settings.rundll32Parallel) {
-            Reap(work, &running.front(), numbers.front());
+            Reap(work, running.front(), numbers.front());
             running.erase(running.begin());
             numbers.erase(numbers.begin());
         }
@@ -146,13 +145,13 @@ DWORD WINAPI LauncherThread(void* parameter) {
             work->failures.push_back(text);
             continue;
         }
-        CloseHandle(process.hThread);
+        zk::UniqueHandle thread(process.hThread);
         ++work->started;
-        running.push_back(process);
+        running.emplace_back(process.hProcess);
         numbers.push_back(run);
     }
     for (size_t i = 0; i < running.size(); ++i) {
-        Reap(work, &running[i], numbers[i]);
+        Reap(work, running[i], numbers[i]);
     }
     return 0;
 }
@@ -226,20 +225,21 @@ int main(int argc, char** argv) {
     LauncherWork launcher;
     launcher.settings = &settings;
     launcher.deadline = deadline;
-    std::vector<HANDLE> threads;
+    std::vector<zk::UniqueHandle> owned;
+    std::vector<HANDLE> threads;  // the same handles, as WaitForMultipleObjects takes them
     for (ThreadWork& one : work) {
         one.settings = &settings;
-        HANDLE thread = CreateThread(nullptr, 0, InstallThread, &one, 0, nullptr);
-        if (thread == nullptr) {
+        owned.emplace_back(CreateThread(nullptr, 0, InstallThread, &one, 0, nullptr));
+        if (!owned.back()) {
             return Fail("CreateThread failed");
         }
-        threads.push_back(thread);
+        threads.push_back(owned.back().Get());
     }
-    HANDLE launcherThread = CreateThread(nullptr, 0, LauncherThread, &launcher, 0, nullptr);
-    if (launcherThread == nullptr) {
+    owned.emplace_back(CreateThread(nullptr, 0, LauncherThread, &launcher, 0, nullptr));
+    if (!owned.back()) {
         return Fail("CreateThread failed");
     }
-    threads.push_back(launcherThread);
+    threads.push_back(owned.back().Get());
 
     DWORD wait = WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE,
                                         RemainingMilliseconds(deadline) + 5000);
@@ -254,9 +254,8 @@ int main(int argc, char** argv) {
         // The stuck threads hold the library's locks: leave without the detach.
         ExitProcess(3);
     }
-    for (HANDLE thread : threads) {
-        CloseHandle(thread);
-    }
+    threads.clear();
+    owned.clear();
 
     std::vector<std::string> failures;
     int installations = 0;
@@ -296,9 +295,9 @@ int main(int argc, char** argv) {
     // context freed without its close) would keep the log locked for good.
     char logPath[MAX_PATH];
     GetInstallLogPath(logPath, sizeof(logPath));
-    FILE* log = _fsopen(logPath, "rb", _SH_DENYRW);
-    printf("log open for exclusive reading: %s\n", log != nullptr ? "yes" : "no");
-    if (log == nullptr) {
+    zk::UniqueStdioFile log(_fsopen(logPath, "rb", _SH_DENYRW));
+    printf("log open for exclusive reading: %s\n", log ? "yes" : "no");
+    if (!log) {
         failures.push_back(std::string("the log cannot be opened: ") + logPath);
     } else {
         // The counts above would also read 0 if their lock could not be had.
@@ -317,7 +316,7 @@ int main(int argc, char** argv) {
         if (probe == nullptr || withProbe != 1 || afterProbe != 0 || usageWithProbe.blocks != 1) {
             failures.push_back("the context list or the allocator does not answer under its lock");
         }
-        fclose(log);
+        log.Reset();
     }
     LibraryProcessDetach();
 

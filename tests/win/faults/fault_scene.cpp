@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/win_handles.h"
 #include "core/coinstaller_entry.h"
 #include "core/device_context.h"
 #include "core/dif_codes.h"
@@ -115,18 +116,17 @@ public:
             ADD_FAILURE() << "cannot start " << commandLine << ": " << GetLastError();
             return;
         }
-        CloseHandle(process.hThread);
-        process_ = process.hProcess;
+        zk::UniqueHandle thread(process.hThread);
+        process_.Reset(process.hProcess);
         for (int waited = 0; waited < 200 && !zktest::FileExists(ready_); ++waited) {
             Sleep(50);
         }
         EXPECT_TRUE(zktest::FileExists(ready_)) << path << " was not locked";
     }
     ~LockingProcess() {
-        if (process_ != nullptr) {
+        if (process_) {
             zktest::WriteFileBytes(release_, "");
-            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process_, 20000));
-            CloseHandle(process_);
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process_.Get(), 20000));
         }
         zktest::RemoveFile(ready_);
         zktest::RemoveFile(release_);
@@ -136,7 +136,7 @@ public:
 
 private:
     static int count_;
-    HANDLE process_ = nullptr;
+    zk::UniqueHandle process_;
     std::string ready_;
     std::string release_;
 };
@@ -173,22 +173,23 @@ std::string Describe(const FileState& file) {
 
 RawValue ReadRaw(const std::string& key, const std::string& name) {
     RawValue value;
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(key).c_str(), 0, KEY_QUERY_VALUE, &handle) != 0) {
+    zk::UniqueRegKey handle;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(key).c_str(), 0, KEY_QUERY_VALUE,
+                      handle.Receive()) != 0) {
         return value;
     }
     std::wstring wideName = Wide(name);
     DWORD size = 0;
-    if (RegQueryValueExW(handle, wideName.c_str(), nullptr, &value.type, nullptr, &size) == 0) {
+    if (RegQueryValueExW(handle.Get(), wideName.c_str(), nullptr, &value.type, nullptr, &size) ==
+        0) {
         std::string bytes(size, '\0');
-        if (RegQueryValueExW(handle, wideName.c_str(), nullptr, &value.type,
+        if (RegQueryValueExW(handle.Get(), wideName.c_str(), nullptr, &value.type,
                              reinterpret_cast<BYTE*>(&bytes[0]), &size) == 0) {
             value.exists = true;
             bytes.resize(size);
             value.bytes = bytes;
         }
     }
-    RegCloseKey(handle);
     return value;
 }
 
@@ -271,20 +272,21 @@ FileGuard::~FileGuard() {
 }
 
 DeniedKey::DeniedKey(const std::string& key) : key_(key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, READ_CONTROL | WRITE_DAC, &handle) != 0) {
+    zk::UniqueRegKey handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, READ_CONTROL | WRITE_DAC,
+                      handle.Receive()) != 0) {
         ADD_FAILURE() << "cannot open " << key;
         return;
     }
     DWORD size = 0;
-    RegGetKeySecurity(handle, DACL_SECURITY_INFORMATION, nullptr, &size);
+    RegGetKeySecurity(handle.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
     saved_.resize(size);
-    LONG read = RegGetKeySecurity(handle, DACL_SECURITY_INFORMATION, saved_.data(), &size);
+    LONG read = RegGetKeySecurity(handle.Get(), DACL_SECURITY_INFORMATION, saved_.data(), &size);
     PSECURITY_DESCRIPTOR denyAll = nullptr;
     BOOL made = ConvertStringSecurityDescriptorToSecurityDescriptorA(
         "D:(D;;GA;;;WD)", SDDL_REVISION_1, &denyAll, nullptr);
     if (read == 0 && made) {
-        EXPECT_EQ(0, RegSetKeySecurity(handle, DACL_SECURITY_INFORMATION, denyAll)) << key;
+        EXPECT_EQ(0, RegSetKeySecurity(handle.Get(), DACL_SECURITY_INFORMATION, denyAll)) << key;
     } else {
         saved_.clear();
         ADD_FAILURE() << "cannot deny " << key;
@@ -292,20 +294,18 @@ DeniedKey::DeniedKey(const std::string& key) : key_(key) {
     if (denyAll != nullptr) {
         LocalFree(denyAll);
     }
-    RegCloseKey(handle);
 }
 
 DeniedKey::~DeniedKey() {
     if (saved_.empty()) {
         return;
     }
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, WRITE_DAC, &handle) != 0) {
+    zk::UniqueRegKey handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, WRITE_DAC, handle.Receive()) != 0) {
         ADD_FAILURE() << "cannot give back access to " << key_;
         return;
     }
-    EXPECT_EQ(0, RegSetKeySecurity(handle, DACL_SECURITY_INFORMATION, saved_.data())) << key_;
-    RegCloseKey(handle);
+    EXPECT_EQ(0, RegSetKeySecurity(handle.Get(), DACL_SECURITY_INFORMATION, saved_.data())) << key_;
 }
 
 Scene::Watched* Scene::Find(bool isValue, const std::string& key, const std::string& name) {
@@ -458,12 +458,11 @@ struct SceneDriver {
         FileState logBefore = ReadFileState(logPath);
         Record(scene, false);
 
-        std::vector<HANDLE> opened;
+        std::vector<zk::UniqueFileHandle> opened;
         for (const Scene::Open& open : scene.opens_) {
-            HANDLE file = CreateFileA(open.path.c_str(), GENERIC_READ, open.share, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-            EXPECT_NE(INVALID_HANDLE_VALUE, file) << open.path;
-            opened.push_back(file);
+            opened.emplace_back(CreateFileA(open.path.c_str(), GENERIC_READ, open.share, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+            EXPECT_TRUE(opened.back().IsValid()) << open.path;
         }
         std::vector<std::unique_ptr<LockingProcess>> lockers;
         for (const std::string& path : scene.childOpens_) {
@@ -512,11 +511,7 @@ struct SceneDriver {
             denied.pop_back();
         }
         lockers.clear();
-        for (HANDLE file : opened) {
-            if (file != INVALID_HANDLE_VALUE) {
-                CloseHandle(file);
-            }
-        }
+        opened.clear();
 
         // The installation answers as it must whatever was planted: the
         // co-installer never fails it for its own reasons.
