@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12: CMake, the host and
-# the i686 MinGW-w64 compilers, 32-bit Wine and GoogleTest's sources.
+# the i686 and x86_64 MinGW-w64 compilers, 32-bit and 64-bit Wine and
+# GoogleTest's sources.
 # Idempotent: packages already present are not touched, and when everything is
 # there nothing is run at all. Works as root or through sudo.
 set -euo pipefail
@@ -9,8 +10,10 @@ packages=(
   cmake make g++ clang-format python3
   clang libclang-rt-14-dev clang-tidy cppcheck
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  mingw-w64-x86-64-dev
   googletest
-  wine wine32:i386
+  wine wine32:i386 wine64
 )
 
 as_root() {
