@@ -199,7 +199,7 @@ def main():
             show_values(prefix, [("Driver key FriendlyName", key, "FriendlyName"),
                                  ("Driver key Vendor", key, "Vendor")])
 
-        heading("Setup actions of [CamInstall.NT]")
+        heading("Setup actions of [CamInstall]")
         print("component registered by: %s" % component_record(prefix))
         print("HKLM\\SOFTWARE\\Marvanto CameraSetupDone = %s"
               % prefix.reg_query("HKLM\\SOFTWARE\\Marvanto", "CameraSetupDone"))

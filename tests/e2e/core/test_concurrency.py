@@ -25,7 +25,7 @@ SETUP_PARALLEL = 3
 # run that got the log is still in it at the end.
 BOUND_SECONDS = 75  # for the whole stress; well above what it takes
 
-INI = ("[CamInstall.NT]\n"
+INI = ("[CamInstall]\n"
        "102,SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ZkStressInstall\n"
        "[StressSetup]\n"
        "102,SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ZkStressSetup\n"
@@ -65,7 +65,7 @@ WEB_UPDATE_LINES = ("   LaunchKestrForDeviceClass>", "   ERROR: KESTR>", "   KES
 AFTER_RELEASE = {"win7": (), "winxp": WEB_UPDATE_LINES}
 SETUP_BANNER = "   Marvanto Setup Extension DLL"
 SETUP_SECTION = "   Section to register: StressSetup"
-INSTALL_SECTION = "   Section to register: CamInstall.NT"
+INSTALL_SECTION = "   Section to register: CamInstall"
 REGISTERED_APPS = "   LaunchRegisteredApp:"
 
 CLASS_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\"

@@ -46,8 +46,8 @@ class InstallationThroughTheHarness(PrefixTestCase):
             "   Windows system directory: C:\\windows\\system32\r\n"
             "   Windows directory: C:\\windows\r\n"
             "   INI file to use: C:\\windows\\system32\\zkcoinst.ini\r\n"
-            "   Section to register: CamInstall.NT\r\n"
-            "   ERROR: Section CamInstall.NT not found !\r\n"
+            "   Section to register: CamInstall\r\n"
+            "   ERROR: Section CamInstall not found !\r\n"
             "   Install bandwidth monitor.\r\n" +
             RESTORE_PASS_NOTHING_SHARED +
             "   LaunchRegisteredApp:\r\n"
@@ -189,7 +189,7 @@ class InstallationThroughWineSetupApi(PrefixTestCase):
         self.assertIn("   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ---", log)
         # The setup actions of the driver's install section ran from the INI
         # that the same section copied.
-        self.assertIn("   Section to register: CamInstall.NT\r\n", log)
+        self.assertIn("   Section to register: CamInstall\r\n", log)
         self.assertIn("   File to register: C:\\windows\\system32\\zkcampage.dll\r\n", log)
         self.assertIn("   DIF Code: DIF_NEWDEVICEWIZARD_FINISHINSTALL ---", log)
         self.assertIn("   DIF Code: DIF_DESTROYPRIVATEDATA ---", log)
@@ -197,7 +197,8 @@ class InstallationThroughWineSetupApi(PrefixTestCase):
 
     def test_the_class_wide_registration_serves_an_inf_without_co_installers(self):
         def without_co_installers(text):
-            return text.replace("CamInstall.NT.CoInstallers", "CamInstall.NT.Unused")
+            return (text.replace("CamInstall.NT.CoInstallers", "CamInstall.NT.Unused")
+                    .replace("CamInstall.NTamd64.CoInstallers", "CamInstall.NTamd64.Unused"))
 
         self.stage(without_co_installers)
         result = self.prefix.harness("C:\\camera\\zkcamera.inf",

@@ -17,7 +17,7 @@ APPS = MAKER_FOLDER + "\\Apps"
 APPS_KEY = "HKLM\\SOFTWARE\\Marvanto\\ZKCoInstaller"
 
 SWITCH_ON = "[KESTR.DevType]\r\nVideo=1\r\n"
-SWITCH_OFF_NO_FNW = "[KESTR.DevType]\r\nVideo=0\r\n[CamInstall.NT]\r\nNoFNW=1\r\n"
+SWITCH_OFF_NO_FNW = "[KESTR.DevType]\r\nVideo=0\r\n[CamInstall]\r\nNoFNW=1\r\n"
 
 
 class CompanionPrograms(PrefixTestCase):
@@ -63,7 +63,7 @@ class CompanionPrograms(PrefixTestCase):
         log = self.prefix.log()
         self.assertEqual("DIF Code: DIF_DESTROYPRIVATEDATA",
                          self.step_of(log, "KESTR> Successfully launched Kestr32.exe.\r\n"))
-        self.assertIn("   LaunchKestrForDeviceClass> Device section: CamInstall.NT, "
+        self.assertIn("   LaunchKestrForDeviceClass> Device section: CamInstall, "
                       "selected section: KESTR.DevType\r\n"
                       "   LaunchKestrForDeviceClass> Video is on (1)\r\n", log)
 

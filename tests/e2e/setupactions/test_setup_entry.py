@@ -100,7 +100,7 @@ class SetupEntryThroughRundll32(PrefixTestCase):
         # The section named after the camera INF's install section runs in
         # DIF_INSTALLDEVICE pre-processing, before the protected-file pass.
         shutil.copy(COMPONENT, os.path.join(self.prefix.system32, "zkentrycomp.dll"))
-        self.write_ini("[CamInstall.NT]\n"
+        self.write_ini("[CamInstall]\n"
                        "11,zkentrycomp.dll\n"
                        "102,SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ZkEntryFlag\n"
                        "103,NO_ROVudevid\n")
@@ -111,7 +111,7 @@ class SetupEntryThroughRundll32(PrefixTestCase):
         log = without_timestamps(self.prefix.log())
         self.assert_in_order(log, [
             "   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\r\n" +
-            SECTION_HEAD % "CamInstall.NT" +
+            SECTION_HEAD % "CamInstall" +
             "   File to register: %s\\zkentrycomp.dll\r\n" % SYSTEM,
             "   CreateRegKeyHKLM: SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ZkEntryFlag \r\n"
             "   Install Module check. NO_ROVudevid\r\n"
