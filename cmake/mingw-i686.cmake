@@ -1,17 +1,4 @@
 # Cross-compiles for 32-bit Windows with Debian's i686 MinGW-w64 (posix thread model).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(ZK_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${ZK_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ZK_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${ZK_MINGW_PREFIX}-windres)
-set(CMAKE_OBJDUMP ${ZK_MINGW_PREFIX}-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${ZK_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Every Windows program the build makes runs through Wine in a private prefix.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in the build folder's private 32-bit prefix.
+# Runs a Windows program under Wine in the build folder's private prefix: a
+# 32-bit prefix for a 32-bit program, a 64-bit one for a 64-bit program (the
+# PE header's machine type decides).
 #
 #   wine-run.sh PROGRAM.exe [ARGS...]
 #
@@ -17,6 +19,12 @@ set -euo pipefail
 program=$1
 shift
 
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=wine-env.sh
+. "$here/wine-env.sh"
+zk_wine_arch_of "$program"
+zk_wine_use "$ZK_PROGRAM_ARCH"
+
 if [ -z "${ZK_WINEPREFIX:-}" ]; then
   dir=$(cd "$(dirname "$program")" && pwd)
   while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
@@ -24,31 +32,25 @@ if [ -z "${ZK_WINEPREFIX:-}" ]; then
   ZK_WINEPREFIX=$dir/wineprefix
 fi
 export WINEPREFIX=$ZK_WINEPREFIX
-export WINEARCH=win32
-export WINEDEBUG=${ZK_WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export DISPLAY=
 
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
   if [ ! -f "$WINEPREFIX/.zk-ready" ]; then
     rm -rf "$WINEPREFIX"
-    wineboot -i >"$WINEPREFIX.boot.log" 2>&1 </dev/null 9>&-
-    wineserver -w 9>&-
-    touch "$WINEPREFIX/.zk-ready"
+    zk_wine_boot "$WINEPREFIX" 9>&- || exit 1
   fi
   # Nothing started here may keep the lock's descriptor (9): a server that
   # inherited it would hold the lock for its whole life.
   # Keep one server (with the services) running for the prefix; a no-op when
   # it runs already.
   wineserver -p30 >/dev/null 2>&1 </dev/null 9>&- || true
-  wine cmd /c exit >/dev/null 2>&1 </dev/null 9>&- || true
+  "$ZK_WINE" cmd /c exit >/dev/null 2>&1 </dev/null 9>&- || true
 ) 9>"$WINEPREFIX.lock"
 
 if [ -n "${ZK_WINVER:-}" ]; then
-  wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$(basename "$program")" \
+  "$ZK_WINE" reg add "HKCU\\Software\\Wine\\AppDefaults\\$(basename "$program")" \
     /v Version /d "$ZK_WINVER" /f >/dev/null 2>&1 </dev/null
 fi
 
-exec wine "$program" "$@"
+exec "$ZK_WINE" "$program" "$@"
