@@ -34,7 +34,9 @@ bool FormatLogTimestamp(const LogClock& clock, char* buffer, size_t capacity) {
 void WriteLogHeader(FILE* stream, const LogClock& clock) {
     char stamp[kTimestampCapacity];
     FormatLogTimestamp(clock, stamp, sizeof(stamp));
-    (void)fprintf(stream, "Tool Name: Audio/Video Coinstaller for 32bit (zkci%02d%d%d.dll)\n",
+    (void)fprintf(stream,
+                  "Tool Name: Audio/Video Coinstaller for " ZK_BUILD_BITS_TEXT
+                  " (zkci%02d%d%d.dll)\n",
                   ZK_VERSION_MAJOR, ZK_VERSION_MINOR, ZK_VERSION_BUILD);
     (void)fprintf(stream, "Tool Version: %d.%d.%d.%d (debug)\n", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
                   ZK_VERSION_BUILD, ZK_VERSION_REVISION);

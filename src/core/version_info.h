@@ -8,3 +8,16 @@
 #define ZK_VERSION_BUILD 1196
 #define ZK_VERSION_REVISION 0
 #define ZK_VERSION_TEXT "11.70.1196.0"
+
+// The two texts that name the build's processor: the log header's tool name
+// (and the version resource's description), and the registry view the codec
+// error line names. Every other text is the same in both builds.
+#if defined(_WIN64)
+#define ZK_BUILD_BITS_TEXT "64bit"
+#define ZK_BUILD_VIEW_TEXT "x64"
+#define ZK_FILE_DESCRIPTION "Audio/Video Coinstaller for 64bit"
+#else
+#define ZK_BUILD_BITS_TEXT "32bit"
+#define ZK_BUILD_VIEW_TEXT "x32"
+#define ZK_FILE_DESCRIPTION "Audio/Video Coinstaller for 32bit"
+#endif

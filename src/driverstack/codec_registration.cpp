@@ -4,6 +4,7 @@
 
 #include "common/win_handles.h"
 #include "core/install_log.h"
+#include "core/version_info.h"
 #include "core/version_probes.h"
 
 void UpdateCodecs(DeviceContext* context) {
@@ -12,14 +13,17 @@ void UpdateCodecs(DeviceContext* context) {
     }
     LogMessage(context, "Updating codecs ...\n");
     // Opened, never created: a system without the key has no use for the
-    // codec. No view flag, so a 32-bit build works on the 32-bit view.
+    // codec. No view flag: each build works on the view of its own processor,
+    // and the error line names that view.
     zk::UniqueRegKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
                       "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", 0,
                       KEY_READ | KEY_WRITE, key.Receive()) != ERROR_SUCCESS) {
-        LogMessage(context,
-                   "ERROR:  Failed to open "
-                   "\"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32\" (x32).\n");
+        LogMessage(
+            context,
+            "ERROR:  Failed to open "
+            "\"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32\" (" ZK_BUILD_VIEW_TEXT
+            ").\n");
     } else {
         SetCodecValue(context, key.Get(), "VIDC.I420", "zkcodec2.dll");
     }

@@ -7,6 +7,18 @@
 
 namespace zktest {
 
+// The texts that name the processor of the build under test: the log header's
+// tool name and the codec error line's registry view.
+constexpr bool kIs64BitBuild = sizeof(void*) == 8;
+constexpr const char* kToolNameLine =
+    kIs64BitBuild ? "Tool Name: Audio/Video Coinstaller for 64bit (zkci11701196.dll)\r\n"
+                  : "Tool Name: Audio/Video Coinstaller for 32bit (zkci11701196.dll)\r\n";
+constexpr const char* kCodecOpenFailed =
+    kIs64BitBuild ? "ERROR:  Failed to open \"SOFTWARE\\Microsoft\\Windows "
+                    "NT\\CurrentVersion\\Drivers32\" (x64)."
+                  : "ERROR:  Failed to open \"SOFTWARE\\Microsoft\\Windows "
+                    "NT\\CurrentVersion\\Drivers32\" (x32).";
+
 std::string SystemDirectory();
 std::string WindowsDirectory();
 std::string InstallLogPath();

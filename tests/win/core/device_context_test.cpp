@@ -86,20 +86,19 @@ TEST(DeviceContext, ASecondHandleWaitsForTheLogUntilTheFirstIsReleased) {
     ReleaseDeviceContext(second);
     EXPECT_EQ(contextsBefore, GetDeviceContextCount());
 
-    EXPECT_EQ(
-        "Tool Name: Audio/Video Coinstaller for 32bit (zkci11701196.dll)\r\n"
-        "Tool Version: 11.70.1196.0 (debug)\r\n"
-        "Log Format Version: 01\r\n\r\n"
-        "Start Log File: [T]\r\n\r\n"
-        "Start co-installer: [T]\r\n"
-        "   Binary: ZKCi11701196.dll version: 11.70.1196.0 (debug)\r\n"
-        "   first holds the log\r\n"
-        "Stop co-installer: [T]\r\n\r\n"
-        "Start co-installer: [T]\r\n"
-        "   Binary: ZKCi11701196.dll version: 11.70.1196.0 (debug)\r\n"
-        "   after the release\r\n"
-        "Stop co-installer: [T]\r\n\r\n",
-        zktest::WithoutTimestamps(log.Read()));
+    EXPECT_EQ(std::string(zktest::kToolNameLine) +
+                  "Tool Version: 11.70.1196.0 (debug)\r\n"
+                  "Log Format Version: 01\r\n\r\n"
+                  "Start Log File: [T]\r\n\r\n"
+                  "Start co-installer: [T]\r\n"
+                  "   Binary: ZKCi11701196.dll version: 11.70.1196.0 (debug)\r\n"
+                  "   first holds the log\r\n"
+                  "Stop co-installer: [T]\r\n\r\n"
+                  "Start co-installer: [T]\r\n"
+                  "   Binary: ZKCi11701196.dll version: 11.70.1196.0 (debug)\r\n"
+                  "   after the release\r\n"
+                  "Stop co-installer: [T]\r\n\r\n",
+              zktest::WithoutTimestamps(log.Read()));
 }
 
 TEST(DeviceContext, AReleasedHandleStartsANewRunWhenUsedAgain) {

@@ -12,11 +12,10 @@ namespace {
 
 using zktest::WithoutTimestamps;
 
-const char kHeader[] =
-    "Tool Name: Audio/Video Coinstaller for 32bit (zkci11701196.dll)\r\n"
-    "Tool Version: 11.70.1196.0 (debug)\r\n"
-    "Log Format Version: 01\r\n\r\n"
-    "Start Log File: [T]\r\n\r\n";
+const std::string kHeader = std::string(zktest::kToolNameLine) +
+                            "Tool Version: 11.70.1196.0 (debug)\r\n"
+                            "Log Format Version: 01\r\n\r\n"
+                            "Start Log File: [T]\r\n\r\n";
 const char kRunStart[] =
     "Start co-installer: [T]\r\n"
     "   Binary: ZKCi11701196.dll version: 11.70.1196.0 (debug)\r\n";

@@ -23,8 +23,7 @@ using Messages = std::vector<std::string>;
 
 const char kDrivers32[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
 const void* const kHandle = reinterpret_cast<const void*>(0x7200);
-const char kOpenFailed[] =
-    "ERROR:  Failed to open \"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32\" (x32).";
+const char* const kOpenFailed = zktest::kCodecOpenFailed;
 
 // The program is built once per Windows version; the codec is registered
 // from Windows 2000 on.

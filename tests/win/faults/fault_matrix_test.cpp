@@ -259,9 +259,7 @@ const FaultRow kKeyRows[] = {
      [](Scene& s) {
          faults::PlantValue(faults::kDrivers32, "VIDC.I420", REG_SZ, "other.dll"s + '\0');
          s.DenyDuringRun(faults::kDrivers32);
-         s.Logged(
-             "ERROR:  Failed to open "
-             "\"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32\" (x32).");
+         s.Logged(zktest::kCodecOpenFailed);
      }},
 };
 
@@ -494,7 +492,7 @@ std::string ValueLineOfLength(size_t length, std::string* name) {
     return ValueLine(*name);
 }
 
-const char kSectionNotFound[] = "ERROR: Section CamInstall.NT not found !";
+const char kSectionNotFound[] = "ERROR: Section CamInstall not found !";
 
 const FaultRow kControlFileRows[] = {
     {"MissingControlFileIsAMissingSection", "win2k",
@@ -547,7 +545,7 @@ const FaultRow kControlFileRows[] = {
          }
          s.Section(lines);
          s.Logged(
-             "WARNING: Section CamInstall.NT is longer than 500 characters; its cut last line "
+             "WARNING: Section CamInstall is longer than 500 characters; its cut last line "
              "is not run: 102,");
      }},
     {"LineOf259CharactersRuns", "win2k",
