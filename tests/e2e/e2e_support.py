@@ -2,7 +2,9 @@
 programs inside it, and readers for what the co-installer left behind.
 
 Only the standard library is used. The tests run from CTest with ZK_BUILD_DIR
-(the windows build folder) and ZK_SOURCE_DIR (the repository) set.
+(the windows or windows-x64 build folder), ZK_SOURCE_DIR (the repository) and
+ZK_WINE_ARCH (x86 or x64, the build's processor) set. An x64 build runs in a
+64-bit prefix through Wine's 64-bit loader, and never needs a 32-bit program.
 
 Wine's first process in a prefix starts the prefix's services, and they keep
 the standard output of whoever started them; so every Wine process here writes
@@ -18,6 +20,16 @@ import time
 import unittest
 
 BUILD_DIR = os.environ.get("ZK_BUILD_DIR", os.path.join(os.getcwd(), "build", "windows"))
+ARCH = os.environ.get("ZK_WINE_ARCH", "x64" if BUILD_DIR.rstrip("/").endswith("-x64") else "x86")
+# Debian's `wine` launcher takes the 32-bit loader whenever wine32 is
+# installed, so a 64-bit prefix is driven through wine64 by name.
+WINE = {"x86": "/usr/lib/wine/wine", "x64": "/usr/lib/wine/wine64"}[ARCH]
+WINEARCH = {"x86": "win32", "x64": "win64"}[ARCH]
+# The log's two texts that name the build's processor.
+BITS_TEXT = {"x86": "32bit", "x64": "64bit"}[ARCH]
+VIEW_TEXT = {"x86": "x32", "x64": "x64"}[ARCH]
+# Where the example package keeps the co-installer of each processor.
+PACKAGE_DLL_FOLDER = {"x86": "x86", "x64": "amd64"}
 SOURCE_DIR = os.environ.get(
     "ZK_SOURCE_DIR", os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
 BIN_DIR = os.path.join(BUILD_DIR, "bin")
@@ -33,11 +45,18 @@ TOOLS = "C:\\zktools"
 STUB_RECORD = "C:\\zk_stub_record.txt"
 
 
+class WineBootError(RuntimeError):
+    """wineboot could not make a prefix; the message says why."""
+
+
 def _wine_env(prefix):
     env = dict(os.environ)
+    env.pop("WINELOADER", None)
+    if ARCH == "x64":
+        env["WINELOADER"] = WINE
     env.update({
         "WINEPREFIX": prefix,
-        "WINEARCH": "win32",
+        "WINEARCH": WINEARCH,
         "WINEDEBUG": os.environ.get("ZK_WINEDEBUG", "-all"),
         "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
         "DISPLAY": "",
@@ -58,8 +77,22 @@ def ensure_base_prefix():
         if not os.path.exists(os.path.join(BASE_PREFIX, ".zk-ready")):
             shutil.rmtree(BASE_PREFIX, ignore_errors=True)
             env = _wine_env(BASE_PREFIX)
-            _quiet(["wineboot", "-i"], env)
+            log_path = BASE_PREFIX + ".boot.log"
+            with open(log_path, "wb") as log:
+                try:
+                    boot = subprocess.run([WINE, "wineboot", "-i"], env=env,
+                                          stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                          timeout=300, check=False)
+                    status = boot.returncode
+                except OSError as error:
+                    status = error.strerror
             _quiet(["wineserver", "-w"], env)
+            if status != 0 or not os.path.exists(os.path.join(BASE_PREFIX, "system.reg")):
+                with open(log_path, "rb") as log:
+                    tail = log.read().decode("latin-1").strip().splitlines()[-5:]
+                raise WineBootError(
+                    "%s wineboot -i could not create the %s prefix %s (%s); %s says:\n  %s"
+                    % (WINE, WINEARCH, BASE_PREFIX, status, log_path, "\n  ".join(tail)))
             open(os.path.join(BASE_PREFIX, ".zk-ready"), "w").close()
 
 
@@ -87,7 +120,7 @@ class Prefix:
     # -- life -------------------------------------------------------------
     def start_server(self):
         _quiet(["wineserver", "-p"], self.env)
-        _quiet(["wine", "cmd", "/c", "exit"], self.env)
+        _quiet([WINE, "cmd", "/c", "exit"], self.env)
 
     def stop_server(self):
         _quiet(["wineserver", "-k"], self.env)
@@ -95,7 +128,7 @@ class Prefix:
 
     def reboot(self):
         """Restarts the prefix as Windows restarts: pending renames are carried out."""
-        _quiet(["wine", "wineboot", "-r"], self.env)
+        _quiet([WINE, "wineboot", "-r"], self.env)
         self.stop_server()
         self.start_server()
 
@@ -124,7 +157,7 @@ class Prefix:
 
     # -- running ----------------------------------------------------------
     def run(self, args, cwd=None, extra_env=None, timeout=300):
-        """Runs `wine ARGS...`; output goes through files, never a pipe."""
+        """Runs ARGS under Wine; output goes through files, never a pipe."""
         self._runs += 1
         out_path = os.path.join(self.root, "run%d.out" % self._runs)
         err_path = os.path.join(self.root, "run%d.err" % self._runs)
@@ -133,7 +166,7 @@ class Prefix:
         if extra_env:
             env.update(extra_env)
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            proc = subprocess.run(["wine"] + list(args), env=env, cwd=cwd or self.root,
+            proc = subprocess.run([WINE] + list(args), env=env, cwd=cwd or self.root,
                                   stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                   timeout=timeout, check=False)
         with open(out_path, "rb") as out, open(err_path, "rb") as err:

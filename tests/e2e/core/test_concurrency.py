@@ -11,7 +11,7 @@ import subprocess
 import time
 import unittest
 
-from e2e_support import (CAMERA_HWIDS, IMAGE_CLASS, MEDIA_CLASS, TOOLS, PrefixTestCase,
+from e2e_support import (BITS_TEXT, CAMERA_HWIDS, IMAGE_CLASS, MEDIA_CLASS, TOOLS, PrefixTestCase,
                          without_timestamps)
 
 PROGRAM = os.environ.get("ZK_CONCURRENT_INSTALLS", "")
@@ -35,7 +35,7 @@ INI = ("[CamInstall]\n"
        "[KESTR.DevType]\n"
        "Video=1\n")
 
-HEADER = ["Tool Name: Audio/Video Coinstaller for 32bit (zkci11701196.dll)",
+HEADER = ["Tool Name: Audio/Video Coinstaller for %s (zkci11701196.dll)" % BITS_TEXT,
           "Tool Version: 11.70.1196.0 (debug)",
           "Log Format Version: 01",
           "",

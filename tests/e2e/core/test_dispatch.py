@@ -6,11 +6,12 @@ import os
 import shutil
 import unittest
 
-from e2e_support import BIN_DIR, IMAGE_CLASS, SOURCE_DIR, PrefixTestCase, without_timestamps
+from e2e_support import (ARCH, BIN_DIR, BITS_TEXT, IMAGE_CLASS, PACKAGE_DLL_FOLDER, SOURCE_DIR,
+                         PrefixTestCase, without_timestamps)
 
 RUN_START = ("Start co-installer: [T]\r\n"
              "   Binary: ZKCi11701196.dll version: 11.70.1196.0 (debug)\r\n")
-HEADER = ("Tool Name: Audio/Video Coinstaller for 32bit (zkci11701196.dll)\r\n"
+HEADER = ("Tool Name: Audio/Video Coinstaller for %s (zkci11701196.dll)\r\n" % BITS_TEXT +
           "Tool Version: 11.70.1196.0 (debug)\r\n"
           "Log Format Version: 01\r\n\r\n"
           "Start Log File: [T]\r\n\r\n")
@@ -166,15 +167,28 @@ class InstallationThroughWineSetupApi(PrefixTestCase):
         # Nothing of the co-installer is on the machine before: the package
         # folder carries it, and its INF puts it in place.
         os.remove(os.path.join(self.prefix.system32, "zkcoinst.dll"))
-        package = self.stage()
-        shutil.copy(os.path.join(BIN_DIR, "zkcoinst.dll"), package)
+        # The other processor's .CoInstallers section is renamed away: the
+        # co-installer can only be named by the section of this one.
+        other = {"x86": "CamInstall.NTamd64", "x64": "CamInstall.NT"}[ARCH]
+        package = self.stage(lambda text: text.replace(
+            "[%s.CoInstallers]" % other, "[%s.Unused]" % other))
+        built = os.path.join(BIN_DIR, "zkcoinst.dll")
+        # The package keeps the co-installer of each processor in a folder of
+        # its own, where its decorated [SourceDisksFiles.x86/.amd64] say.
+        # Wine's SetupAPI reads only the undecorated [SourceDisksFiles] and
+        # copies a file that it does not list from the INF's own folder, so the
+        # co-installer of this build's processor lies there too.
+        os.makedirs(os.path.join(package, PACKAGE_DLL_FOLDER[ARCH]))
+        shutil.copy(built, os.path.join(package, PACKAGE_DLL_FOLDER[ARCH]))
+        shutil.copy(built, package)
 
         result = self.prefix.harness("C:\\camera\\zkcamera.inf", extra=["--setupapi"],
                                      windows_version="winxp")
         self.assertEqual(0, result.returncode, result.stdout + result.stderr)
 
-        for name in ("zkcoinst.dll", "zkcoinst.ini"):
-            with open(os.path.join(package, name), "rb") as f:
+        for name, source in (("zkcoinst.dll", built),
+                             ("zkcoinst.ini", os.path.join(package, "zkcoinst.ini"))):
+            with open(source, "rb") as f:
                 self.assertEqual(f.read(), self.prefix.read_bytes("C:\\windows\\system32\\" + name),
                                  name + " was not copied to the system directory")
         self.assertRegex(self.driver_key_values(),

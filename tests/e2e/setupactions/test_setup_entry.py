@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from e2e_support import PrefixTestCase, without_timestamps
+from e2e_support import WINE, PrefixTestCase, without_timestamps
 
 FIXTURES = os.environ.get("ZK_SETUP_FIXTURES", "")
 COMPONENT = os.environ.get("ZK_TEST_COMPONENT", "")
@@ -165,7 +165,7 @@ class SetupEntryThroughRundll32(PrefixTestCase):
         release = os.path.join(self.prefix.root, "release")
         with open(os.path.join(self.prefix.root, "locker.out"), "wb") as out:
             holder = subprocess.Popen(
-                ["wine", self.prefix.windows(locker), installed, self.prefix.windows(ready),
+                [WINE, self.prefix.windows(locker), installed, self.prefix.windows(ready),
                  self.prefix.windows(release)],
                 env=self.prefix.env, stdin=subprocess.DEVNULL, stdout=out, stderr=out)
         try:
