@@ -1,21 +1,27 @@
 """Runs every benchmark program in a scratch Wine prefix and prints a table.
 
     bash bench/run.sh [RUNS]
+    python3 bench/run.py [--parts all|installation] [RUNS]   (ZK_BUILD_DIR, ZK_WINE_ARCH set)
 
 Figures are wall-clock times under Wine on this machine; they vary from run to
 run and from machine to machine. Compare the two columns of one run, not runs
 of different days.
 """
 
+import argparse
 import os
 import shutil
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from e2e_support import BIN_DIR, CAMERA_HWIDS, TOOLS, Prefix  # noqa: E402
+from e2e_support import ARCH, BIN_DIR, CAMERA_HWIDS, TOOLS, Prefix  # noqa: E402
 
-RUNS = int(sys.argv[1]) if len(sys.argv) > 1 else 30
+_parser = argparse.ArgumentParser()
+_parser.add_argument("--parts", choices=("all", "installation"), default="all")
+_parser.add_argument("runs", nargs="?", type=int, default=30)
+_options = _parser.parse_args()
+RUNS = _options.runs
 WINDOWS_VERSION = "win7"
 
 
@@ -115,7 +121,8 @@ def main():
                         os.path.join(prefix.unix(TOOLS), "search_fixtures"))
         package = prefix.stage_package()
 
-        print("Installation overhead: %d installations each, alternating, Windows 7 (Wine)" % RUNS)
+        print("Installation overhead, %s build: %d installations each, alternating, Windows 7 (Wine)"
+              % (ARCH, RUNS))
         print("%-14s %18s %18s %16s %16s" % ("co-installer", "inside calls (ms)", "p10-p90 (ms)",
                                             "whole inst. (ms)", "peak WS (KiB)"))
         rows = installation_overhead(prefix, package + "\\zkcamera.inf")
@@ -124,6 +131,8 @@ def main():
         if rows[1][1] > 0:
             print("ratio inside calls: %.1fx, whole installation: %.2fx"
                   % (rows[0][1] / rows[1][1], rows[0][4] / rows[1][4]))
+        if _options.parts == "installation":
+            return 0
 
         print()
         print("Log and allocator")

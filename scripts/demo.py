@@ -12,8 +12,9 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from e2e_support import (BIN_DIR, BUILD_DIR, CAMERA_HWIDS, IMAGE_CLASS,  # noqa: E402
-                         MEDIA_CLASS, SOURCE_DIR, TOOLS, Prefix)
+from e2e_support import (ARCH, BIN_DIR, BUILD_DIR, CAMERA_HWIDS, IMAGE_CLASS,  # noqa: E402
+                         MEDIA_CLASS, PACKAGE_DLL_FOLDER, SOURCE_DIR, TOOLS, WINEARCH, Prefix,
+                         WineBootError)
 
 WINDOWS_VERSION = os.environ.get("ZK_DEMO_WINVER", "win7")
 DEVICE_NAME = "ZK USB Camera"
@@ -135,21 +136,34 @@ def set_up_companion_programs(prefix, package):
     print("maker folder %s: Kestr32.exe, Tools\\zktools.exe, Tools\\campre.exe" % MAKER_FOLDER)
 
 
+# Both builds of the DLL: the ready package folder carries each in the folder
+# that the example INF names for its processor.
+BUILDS = (("x86", "32-bit", os.path.join(SOURCE_DIR, "build", "windows", "bin", "zkcoinst.dll")),
+          ("x64", "64-bit", os.path.join(SOURCE_DIR, "build", "windows-x64", "bin",
+                                         "zkcoinst.dll")))
+
+
 def show_packaging():
-    """Where the DLL is, and a ready package folder made from the example."""
-    heading("The DLL and a driver package")
-    dll = os.path.join(BIN_DIR, "zkcoinst.dll")
-    package = os.path.join(BUILD_DIR, "package", "camera")
+    """Where the DLLs are, and a ready package folder made from the example."""
+    heading("The DLLs and a driver package")
+    package = os.path.join(SOURCE_DIR, "build", "package", "camera")
     shutil.rmtree(package, ignore_errors=True)
     shutil.copytree(os.path.join(SOURCE_DIR, "examples", "camera"), package)
-    shutil.copy(dll, package)
-    print("zkcoinst.dll (32-bit, version 11.70.1196.0) is built at")
-    print("    " + dll)
-    print("The example package, ready to install, with the DLL beside its INF:")
-    print("    " + package + ": " + ", ".join(sorted(os.listdir(package))))
+    for arch, bits, dll in BUILDS:
+        print("zkcoinst.dll for %s Windows (version 11.70.1196.0) is built at" % bits)
+        print("    " + dll)
+        if os.path.exists(dll):
+            os.makedirs(os.path.join(package, PACKAGE_DLL_FOLDER[arch]))
+            shutil.copy(dll, os.path.join(package, PACKAGE_DLL_FOLDER[arch]))
+    print("The example package, ready to install, with each DLL where its INF says:")
+    for folder, _, files in sorted(os.walk(package)):
+        for name in sorted(files):
+            print("    " + os.path.relpath(os.path.join(folder, name), os.path.dirname(package)))
     print("To put the co-installer in a package of your own:")
-    print("  1. copy zkcoinst.dll and your zkcoinst.ini beside the INF;")
-    print("  2. add to the INF (see examples/camera/zkcamera.inf):")
+    print("  1. copy your zkcoinst.ini beside the INF, and each zkcoinst.dll into a")
+    print("     folder of its processor (x86, amd64);")
+    print("  2. add to the INF (see examples/camera/zkcamera.inf), for each install")
+    print("     section of each processor (.NT, .NTamd64):")
     for line in ("[<install section>.CoInstallers]",
                  "CopyFiles=CamCoInstaller.CopyFiles",
                  "AddReg=CamCoInstaller.AddReg",
@@ -160,14 +174,22 @@ def show_packaging():
                  'HKR,,CoInstallers32,0x00010000,"zkcoinst.dll,ZkCoInstaller"',
                  "[DestinationDirs]",
                  "CamCoInstaller.CopyFiles=11",
-                 "and both files in [SourceDisksFiles];"):
+                 "and the files in [SourceDisksFiles.x86] and [SourceDisksFiles.amd64]",
+                 "(zkcoinst.dll=1,x86 and zkcoinst.dll=1,amd64);"):
         print("       " + line)
-    print("  3. give zkcoinst.ini a section named after each install section (README.md,")
-    print("     'zkcoinst.ini'), and check it with zkinicheck.")
+    print("  3. give zkcoinst.ini a section named after each install section as the")
+    print("     model lines name it (README.md, 'zkcoinst.ini'), and check it with zkinicheck.")
 
 
 def main():
-    prefix = Prefix("demo")
+    heading("The %s build in a %s Wine prefix" % (ARCH, WINEARCH))
+    if ARCH == "x64":
+        print("(the 64-bit co-installer, as 64-bit Windows' device installer loads it)")
+    try:
+        prefix = Prefix("demo")
+    except WineBootError as error:
+        print("The demo cannot run: %s" % error)
+        return 1
     try:
         prefix.install_tools()
         package = prefix.stage_package()
