@@ -78,8 +78,14 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
         return;
     }
     size_t newSize = 0;
-    if (!AppendRenameRequest(buffer.Chars(), static_cast<size_t>(requested), readSize, target,
-                             tempPath, &newSize)) {
+    RenameAppend appended = AppendRenameRequest(buffer.Chars(), static_cast<size_t>(requested),
+                                                readSize, target, tempPath, &newSize);
+    if (appended == RenameAppend::AlreadyListed) {
+        // An earlier installation asked for this very move; its copy has just
+        // been made afresh, and a second request would delete the file.
+        return;
+    }
+    if (appended != RenameAppend::Appended) {
         // Cannot happen with the room reserved above; refused all the same.
         GetSystemMessageText(ERROR_INSUFFICIENT_BUFFER, text, sizeof(text));
         LogMessage(context, "ERROR: Couldn't save the new PendingFileRenameOperations value. %s\n",
@@ -196,8 +202,15 @@ void ScheduleWinInitRename(DeviceContext* context, const char* target, const cha
     size_t capacity = WinInitRenameCapacity(oldSize, strlen(target), strlen(source));
     TrackedBuffer newContent(static_cast<uint32_t>(capacity));
     size_t newSize = 0;
-    if (!newContent || !AddWinInitRename(oldContent.Chars(), oldSize, target, source,
-                                         newContent.Chars(), capacity, &newSize)) {
+    WinInitAdd added = newContent ? AddWinInitRename(oldContent.Chars(), oldSize, target, source,
+                                                     newContent.Chars(), capacity, &newSize)
+                                  : WinInitAdd::NoRoom;
+    if (added == WinInitAdd::AlreadyListed) {
+        // An earlier run asked for this very move; a second pair would move
+        // the file away again at the start.
+        return;
+    }
+    if (added != WinInitAdd::Added) {
         LogMessage(context, "ERROR: Failed to allocate buffer. Requested size=%d.\n",
                    static_cast<int>(capacity));
         return;

@@ -101,6 +101,38 @@ TEST(SchedulePendingRename, RequestsFollowTheOldPairsWhateverTheValueEnding) {
     }
 }
 
+TEST(SchedulePendingRename, ASecondRequestForTheSameCopyIsNotAddedOneForAnotherCopyIs) {
+    // Two installations before a restart that both find the file in use.
+    PendingFixture f;
+    struct Case {
+        const char* what;
+        std::string secondSource;
+        bool added;
+    };
+    const Case cases[] = {
+        {"the same copy", f.source1, false},
+        {"the same copy named in other letters", f.scratch.Path() + "\\ONE.DLL", false},
+        {"another copy", f.source2, true},
+    };
+    for (const Case& c : cases) {
+        SavedPendingRenames none;
+        RemoveFile(f.source1 + ".tmp");
+        RemoveFile(f.source2 + ".tmp");
+        EXPECT_EQ("", Logged([&](DeviceContext* context) {
+                      SchedulePendingRename(context, f.target1.c_str(), f.source1.c_str());
+                      SchedulePendingRename(context, f.target1.c_str(), c.secondSource.c_str());
+                  }))
+            << c.what;
+        std::string expected = Request(f.target1, f.source1);
+        if (c.added) {
+            expected += Request(f.target1, c.secondSource);
+        }
+        EXPECT_EQ(expected + "\0"s, ReadPendingRenames()) << c.what;
+        // The copy is made afresh either way: the request moves the newest bytes.
+        EXPECT_TRUE(FileExists(c.secondSource + ".tmp")) << c.what;
+    }
+}
+
 TEST(SchedulePendingRename, KeepsTheTypeOfAnExistingValue) {
     PendingFixture f;
     WritePendingRenames("\\??\\C:\\a\0\0\0"s, REG_BINARY);
@@ -164,6 +196,32 @@ TEST(ScheduleWinInitRename, LinesEndTheRenameSectionOrStartOneAtTheEnd) {
     }
 }
 
+TEST(ScheduleWinInitRename, ASecondRequestForTheSameSourceIsNotAddedOneForAnotherSourceIs) {
+    SavedWinInit saved;
+    const char kOtherSource[] = "C:\\Program Files\\Common Files\\Marvshrd\\New\\ZKUI2.dll";
+    struct Case {
+        const char* what;
+        const char* secondSource;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"the same source", kSource, "[boot]\r\n[rename]\r\n" + kLines},
+        {"another source", kOtherSource,
+         "[boot]\r\n[rename]\r\n" + kLines + "\r\nNULL=" + kTarget + "\r\n" + kTarget + "=" +
+             kOtherSource},
+    };
+    for (const Case& c : cases) {
+        WriteFileBytes(SavedWinInit::Path(), "[boot]\r\n");
+        EXPECT_EQ("", Logged([&](DeviceContext* context) {
+                      ScheduleWinInitRename(context, kTarget, kSource);
+                      ScheduleWinInitRename(context, kTarget, c.secondSource);
+                  }))
+            << c.what;
+        EXPECT_EQ(c.after, ReadFileBytes(SavedWinInit::Path())) << c.what;
+        EXPECT_FALSE(FileExists(SavedWinInit::Path() + ".new")) << c.what;
+    }
+}
+
 TEST(ScheduleWinInitRename, WithoutWinInitNothingIsWritten) {
     SavedWinInit saved;
     EXPECT_EQ(
@@ -197,8 +255,9 @@ TEST(ScheduleWinInitRename, NeverLosesContent) {
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
     std::string held = ReadFileBytes(SavedWinInit::Path());
-    std::string logged =
-        Logged([&](DeviceContext* context) { ScheduleWinInitRename(context, kTarget, kSource); });
+    std::string logged = Logged([&](DeviceContext* context) {
+        ScheduleWinInitRename(context, kTarget, "C:\\Other\\ZKUI2.dll");
+    });
     CloseHandle(holder);
     EXPECT_EQ(0u, logged.find("   ERROR: Couldn't replace \"" + SavedWinInit::Path() + "\" (0x"))
         << logged;
