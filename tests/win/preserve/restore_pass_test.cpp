@@ -10,6 +10,7 @@
 #include "core/system_message.h"
 #include "core/tracked_alloc.h"
 #include "launch/maker_folders.h"
+#include "preserve/file_operations.h"
 #include "preserve/protected_files.h"
 #include "preserve_fixtures.h"
 #include "test_support.h"
@@ -143,7 +144,7 @@ TEST_F(RestorePass, StrictlyNewerSharedCopyReplacesTheInstalledOne) {
     }
 }
 
-std::string DeleteError(const char* name, DWORD error) {
+std::string FileError(const char* verb, const char* name, DWORD error) {
     char text[MAX_PATH];
     GetSystemMessageText(error, text, sizeof(text));
     char code[16];
@@ -154,7 +155,11 @@ std::string DeleteError(const char* name, DWORD error) {
     for (const char* c = text; *c != '\0'; ++c) {
         stored += *c == '\n' ? "\r\n" : std::string(1, *c);
     }
-    return "   ERROR: Couldn't delete "s + name + ". " + code + " - " + stored;
+    return "   ERROR: Couldn't "s + verb + " " + name + ". " + code + " - " + stored;
+}
+
+std::string DeleteError(const char* name, DWORD error) {
+    return FileError("delete", name, error);
 }
 
 std::string PendingRequest(const std::string& target, const std::string& source) {
@@ -249,6 +254,189 @@ TEST_F(RestorePass, InstalledFileIsKeptUntilItsReplacementIsInPlace) {
     EXPECT_FALSE(FileExists(Installed(3) + ".new"));
     EXPECT_FALSE(FileExists(Installed(3) + ".old"));
     EXPECT_EQ("", ReadPendingRenames());
+}
+
+// The pass's file operations with some calls made to fail: each rule fails
+// the calls of its kind between the two paths it names (an empty target: any),
+// with its error, once the first `pass` of them went through. Everything else
+// goes to the system.
+enum class FileCall { Copy, Move, Delete };
+struct FailRule {
+    FileCall call;
+    std::string from;
+    std::string to;
+    DWORD error;
+    int pass = 0;
+};
+
+class FailingFileOperations {
+public:
+    explicit FailingFileOperations(std::vector<FailRule> rules) {
+        rules_ = std::move(rules);
+        SetPreserveFileOperations(&kTable);
+    }
+    ~FailingFileOperations() {
+        SetPreserveFileOperations(nullptr);
+        rules_.clear();
+    }
+    FailingFileOperations(const FailingFileOperations&) = delete;
+    FailingFileOperations& operator=(const FailingFileOperations&) = delete;
+
+private:
+    static bool Fails(FileCall call, const char* from, const char* to) {
+        for (FailRule& rule : rules_) {
+            if (rule.call == call && lstrcmpiA(rule.from.c_str(), from) == 0 &&
+                (rule.to.empty() || lstrcmpiA(rule.to.c_str(), to) == 0) && rule.pass-- <= 0) {
+                SetLastError(rule.error);
+                return true;
+            }
+        }
+        return false;
+    }
+    static BOOL WINAPI Copy(LPCSTR from, LPCSTR to, BOOL failIfExists) {
+        return !Fails(FileCall::Copy, from, to) && CopyFileA(from, to, failIfExists);
+    }
+    static BOOL WINAPI Move(LPCSTR from, LPCSTR to) {
+        return !Fails(FileCall::Move, from, to) && MoveFileA(from, to);
+    }
+    static BOOL WINAPI MoveEx(LPCSTR from, LPCSTR to, DWORD flags) {
+        return !Fails(FileCall::Move, from, to) && MoveFileExA(from, to, flags);
+    }
+    static BOOL WINAPI Delete(LPCSTR path) {
+        return !Fails(FileCall::Delete, path, "") && DeleteFileA(path);
+    }
+
+    static const FileOperations kTable;
+    static std::vector<FailRule> rules_;
+};
+
+const FileOperations FailingFileOperations::kTable = {Copy, Move, MoveEx, Delete};
+std::vector<FailRule> FailingFileOperations::rules_;
+
+TEST_F(RestorePass, WhicheverStepFailsTheInstalledNameHoldsTheOldFileOrTheNewOne) {
+    const std::string I = Installed(3);
+    const std::string N = I + ".new";
+    const std::string O = I + ".old";
+    const std::string F = Shared(3);
+    const DWORD kFull = ERROR_DISK_FULL;
+    const DWORD kDenied = ERROR_ACCESS_DENIED;
+    const FileCall kCopy = FileCall::Copy;
+    const FileCall kMove = FileCall::Move;
+    const FileCall kDelete = FileCall::Delete;
+    const std::string kept = "   ERROR: Couldn't put " + I + " back; it is kept as " + O + ".\r\n";
+    struct Case {
+        const char* what;
+        std::vector<FailRule> rules;
+        const char* installed;  // what the installed name holds afterwards; null: nothing
+        const char* old;        // what is left as ".old"; null: nothing
+        const char* fresh;      // what is left as ".new"; null: nothing
+        std::string errors;     // the log lines after "Restoring"
+    };
+    const std::vector<Case> cases = {
+        {"the copy beside it",
+         {{kCopy, F, N, kFull}},
+         kV99,
+         nullptr,
+         nullptr,
+         FileError("copy", "ZKUI2.dll", kFull)},
+        {"the move aside",
+         {{kMove, I, O, kDenied}},
+         kV99,
+         nullptr,
+         nullptr,
+         DeleteError("ZKUI2.dll", kDenied)},
+        {"the move in",
+         {{kMove, N, I, kFull}},
+         kV99,
+         nullptr,
+         nullptr,
+         FileError("copy", "ZKUI2.dll", kFull)},
+        {"the move in and the move back",
+         {{kMove, N, I, kFull}, {kMove, O, I, kDenied}},
+         kV99,
+         nullptr,
+         nullptr,
+         FileError("copy", "ZKUI2.dll", kFull)},
+        {"the move in and every way back for the old file",
+         {{kMove, N, I, kFull}, {kMove, O, I, kDenied}, {kCopy, O, I, kDenied}},
+         kV100,
+         nullptr,
+         nullptr,
+         FileError("copy", "ZKUI2.dll", kFull)},
+        {"the move in and every way back for either file",
+         {{kMove, N, I, kFull},
+          {kMove, O, I, kDenied},
+          {kCopy, O, I, kDenied},
+          {kCopy, N, I, kFull}},
+         nullptr,
+         kV99,
+         kV100,
+         FileError("copy", "ZKUI2.dll", kFull) + kept},
+        {"the delete of the old file",
+         {{kDelete, O, "", kDenied}},
+         kV99,
+         nullptr,
+         nullptr,
+         DeleteError("ZKUI2.dll", kDenied)},
+        {"the delete and the move off",
+         {{kDelete, O, "", kDenied}, {kMove, I, N, kFull}},
+         kV100,
+         kV99,
+         nullptr,
+         DeleteError("ZKUI2.dll", kDenied)},
+        {"the delete and the move back",
+         {{kDelete, O, "", kDenied}, {kMove, O, I, kFull}},
+         kV99,
+         nullptr,
+         nullptr,
+         DeleteError("ZKUI2.dll", kDenied)},
+        {"the delete and every way back for the old file",
+         {{kDelete, O, "", kDenied}, {kMove, O, I, kFull}, {kCopy, O, I, kFull}},
+         kV100,
+         nullptr,
+         nullptr,
+         DeleteError("ZKUI2.dll", kDenied)},
+        {"the delete and every way back for either file",
+         {{kDelete, O, "", kDenied},
+          {kMove, O, I, kFull},
+          {kCopy, O, I, kFull},
+          {kMove, N, I, kFull, 1},
+          {kCopy, N, I, kFull}},
+         nullptr,
+         kV99,
+         kV100,
+         DeleteError("ZKUI2.dll", kDenied) + kept},
+    };
+    for (const Case& c : cases) {
+        Clean();
+        SavedPendingRenames noRequests;
+        PutFixture(kV99, I);
+        PutFixture(kV100, F);
+        std::string log;
+        {
+            FailingFileOperations failing(c.rules);
+            log = Pass(false);
+        }
+        EXPECT_EQ(OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " + F +
+                                 "\r\n" + c.errors),
+                  log)
+            << c.what;
+        struct Left {
+            const std::string& path;
+            const char* fixture;
+        };
+        for (const Left& left : {Left{I, c.installed}, Left{O, c.old}, Left{N, c.fresh}}) {
+            if (left.fixture == nullptr) {
+                EXPECT_FALSE(FileExists(left.path)) << c.what << ": " << left.path;
+            } else {
+                EXPECT_EQ(FixtureBytes(left.fixture), ReadFileBytes(left.path))
+                    << c.what << ": " << left.path;
+            }
+        }
+        // The replacement is left to the next start in every case.
+        EXPECT_EQ(PendingRequest(I, F) + "\0"s, ReadPendingRenames()) << c.what;
+        EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(F)) << c.what;
+    }
 }
 
 TEST_F(RestorePass, ReplacesTheFilesOfEveryInstallLocation) {
