@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/bounded_text.h"
+#include "common/win_handles.h"
 #include "core/install_log.h"
 #include "core/system_message.h"
 #include "preserve/deferred_replacement.h"
@@ -53,6 +54,23 @@ bool GiveNameBack(const char* installed, const char* oldPath, const char* newPat
     return false;
 }
 
+// The error that deleting path would give now, or NO_ERROR when it could be
+// deleted: a file held open without delete sharing, or a read-only one, could
+// not be.
+DWORD DeleteBlocker(const char* path) {
+    zk::UniqueFileHandle probe(CreateFileA(path, DELETE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!probe) {
+        return GetLastError();
+    }
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return NO_ERROR;
+}
+
 // Says where the old file is when its name could be given nothing back.
 void LogKeptAside(DeviceContext* context, const char* installed, const char* oldPath) {
     LogMessage(context, "ERROR: Couldn't put %s back; it is kept as %s.\n", installed, oldPath);
@@ -77,7 +95,14 @@ bool ReplaceInstalledFile(DeviceContext* context, const ProtectedFile& row, cons
     if (!files.copyFile(found, newPath.c_str(), FALSE)) {
         DWORD error = GetLastError();
         RemoveScratchFile(newPath.c_str());
-        LogFileError(context, "copy", row.fileName, error);
+        // The plain order, delete and then copy, would have stopped at the
+        // delete of a file in use and said so: that is what the log reports.
+        DWORD deleteError = DeleteBlocker(installed);
+        if (deleteError != NO_ERROR) {
+            LogFileError(context, "delete", row.fileName, deleteError);
+        } else {
+            LogFileError(context, "copy", row.fileName, error);
+        }
         return false;
     }
     // A leftover of an interrupted earlier pass would block the move aside;

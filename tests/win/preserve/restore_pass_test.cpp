@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win_handles.h"
 #include "core/device_context.h"
 #include "core/system_message.h"
 #include "core/tracked_alloc.h"
@@ -436,6 +437,72 @@ TEST_F(RestorePass, WhicheverStepFailsTheInstalledNameHoldsTheOldFileOrTheNewOne
         // The replacement is left to the next start in every case.
         EXPECT_EQ(PendingRequest(I, F) + "\0"s, ReadPendingRenames()) << c.what;
         EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(F)) << c.what;
+    }
+}
+
+TEST_F(RestorePass, ACopyThatFailsBesideAFileInUseIsReportedAsItsDelete) {
+    // Deleting first, as the plain order does, would have failed on such a
+    // file before any copy was tried.
+    const std::string I = Installed(3);
+    const std::string F = Shared(3);
+    enum class Installed { Free, InUse, ReadOnly };
+    struct Case {
+        const char* what;
+        Installed installed;
+        bool folderInTheWay;  // a folder where the copy goes: the copy fails
+        std::vector<FailRule> rules;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"in use, a folder in the way",
+         Installed::InUse,
+         true,
+         {},
+         DeleteError("ZKUI2.dll", ERROR_SHARING_VIOLATION)},
+        {"in use, disk full",
+         Installed::InUse,
+         false,
+         {{FileCall::Copy, F, I + ".new", ERROR_DISK_FULL}},
+         DeleteError("ZKUI2.dll", ERROR_SHARING_VIOLATION)},
+        {"read-only, disk full",
+         Installed::ReadOnly,
+         false,
+         {{FileCall::Copy, F, I + ".new", ERROR_DISK_FULL}},
+         DeleteError("ZKUI2.dll", ERROR_ACCESS_DENIED)},
+        {"free, a folder in the way",
+         Installed::Free,
+         true,
+         {},
+         FileError("copy", "ZKUI2.dll", ERROR_ACCESS_DENIED)},
+    };
+    for (const Case& c : cases) {
+        Clean();
+        SavedPendingRenames noRequests;
+        PutFixture(kV99, I);
+        PutFixture(kV100, F);
+        if (c.installed == Installed::ReadOnly) {
+            SetFileAttributesA(I.c_str(), FILE_ATTRIBUTE_READONLY);
+        }
+        if (c.folderInTheWay) {
+            ASSERT_TRUE(CreateDirectoryA((I + ".new").c_str(), nullptr));
+        }
+        zk::UniqueFileHandle inUse(c.installed == Installed::InUse
+                                       ? CreateFileA(I.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                     nullptr, OPEN_EXISTING, 0, nullptr)
+                                       : INVALID_HANDLE_VALUE);
+        std::string log;
+        {
+            FailingFileOperations failing(c.rules);
+            log = Pass(false);
+        }
+        inUse.Reset();
+        RemoveDirectoryA((I + ".new").c_str());
+        EXPECT_EQ(OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " + F +
+                                 "\r\n" + c.error),
+                  log)
+            << c.what;
+        EXPECT_EQ(FixtureBytes(kV99), ReadFileBytes(I)) << c.what;
+        EXPECT_EQ(PendingRequest(I, F) + "\0"s, ReadPendingRenames()) << c.what;
     }
 }
 
