@@ -101,10 +101,13 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
     }
 }
 
-// Reads the whole file at path into *content; false with the error in *error.
-bool ReadWholeFile(const char* path, TrackedBuffer* content, DWORD* size, DWORD* error) {
+// Reads the whole file at path into *content; false with the error in *error,
+// and *opened telling whether the file could be opened at all.
+bool ReadWholeFile(const char* path, TrackedBuffer* content, DWORD* size, DWORD* error,
+                   bool* opened) {
     zk::UniqueFileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    *opened = file.IsValid();
     if (!file) {
         *error = GetLastError();
         return false;
@@ -195,8 +198,16 @@ void ScheduleWinInitRename(DeviceContext* context, const char* target, const cha
     TrackedBuffer oldContent;
     DWORD oldSize = 0;
     DWORD error = 0;
-    if (!ReadWholeFile(iniPath.c_str(), &oldContent, &oldSize, &error)) {
-        LogMessage(context, "ERROR: Couldn't open \"%s\".\n", iniPath.c_str());
+    bool opened = false;
+    if (!ReadWholeFile(iniPath.c_str(), &oldContent, &oldSize, &error, &opened)) {
+        if (!opened) {
+            // Taking WinInit.ini is the step that makes its backup, and what
+            // stops it (no WinInit.ini at all, above all) is reported so.
+            LogMessage(context, "ERROR: Couldn't create backup file for \"%s\" (0x%08X).\n",
+                       iniPath.c_str(), static_cast<unsigned>(error));
+        } else {
+            LogMessage(context, "ERROR: Couldn't open \"%s\".\n", iniPath.c_str());
+        }
         return;
     }
     size_t capacity = WinInitRenameCapacity(oldSize, strlen(target), strlen(source));

@@ -209,7 +209,8 @@ class AtTheNextStart(PreserveTestCase):
         self.put("v6_0_0_99", SYSTEM + "\\ZKUI2.dll")
         self.put("v6_0_0_100", SHARED + "\\ZKUI2.dll")
         log = self.drive("--wininit", "--hold", SYSTEM + "\\ZKUI2.dll")
-        self.assertIn("   ERROR: Couldn't open \"C:\\windows\\WinInit.ini\".\r\n", log)
+        self.assertIn("   ERROR: Couldn't create backup file for \"C:\\windows\\WinInit.ini\" "
+                      "(0x00000002).\r\n", log)
         self.assertIsNone(self.find(WININIT))
         self.prefix.reboot()
         self.assertEqual(fixture("v6_0_0_99"), self.find(SYSTEM + "\\ZKUI2.dll"))

@@ -419,7 +419,8 @@ const FaultRow kWinInitRows[] = {
      [](Scene& s) {
          s.run = Run::SetupEntry;
          PlantCodecInUse(s);
-         s.Logged("ERROR: Couldn't open \"" + zktest::SavedWinInit::Path() + "\".");
+         s.Logged("ERROR: Couldn't create backup file for \"" + zktest::SavedWinInit::Path() +
+                  "\" (0x00000002).");
      }},
     {"ReadOnlyWinInitGetsTheRequest", "win98",
      // Run as root, Wine does not refuse writes to a read-only file: the
@@ -435,7 +436,8 @@ const FaultRow kWinInitRows[] = {
          PlantCodecInUse(s);
          PlantWinInit(s, "[rename]\r\nNUL=C:\\a.txt\r\n");
          s.HoldOpen(zktest::SavedWinInit::Path(), 0);
-         s.Logged("ERROR: Couldn't open \"" + zktest::SavedWinInit::Path() + "\".");
+         s.Logged("ERROR: Couldn't create backup file for \"" + zktest::SavedWinInit::Path() +
+                  "\" (0x00000020).");
      }},
     {"LinesOf1000CharactersStayWhole", "win98",
      [](Scene& s) {

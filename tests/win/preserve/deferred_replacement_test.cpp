@@ -225,7 +225,8 @@ TEST(ScheduleWinInitRename, ASecondRequestForTheSameSourceIsNotAddedOneForAnothe
 TEST(ScheduleWinInitRename, WithoutWinInitNothingIsWritten) {
     SavedWinInit saved;
     EXPECT_EQ(
-        "   ERROR: Couldn't open \"" + SavedWinInit::Path() + "\".\r\n",
+        "   ERROR: Couldn't create backup file for \"" + SavedWinInit::Path() +
+            "\" (0x00000002).\r\n",
         Logged([&](DeviceContext* context) { ScheduleWinInitRename(context, kTarget, kSource); }));
     EXPECT_FALSE(FileExists(SavedWinInit::Path()));
     EXPECT_FALSE(FileExists(SavedWinInit::Path() + ".new"));
