@@ -10,6 +10,8 @@
 #include "core/install_log.h"
 #include "core/system_message.h"
 #include "core/tracked_alloc.h"
+#include "core/version_probes.h"
+#include "preserve/file_operations.h"
 #include "preserve/rename_list.h"
 #include "preserve/wininit_text.h"
 
@@ -160,6 +162,68 @@ bool WriteNewFile(const char* path, const void* bytes, DWORD size, DWORD* error)
     return true;
 }
 
+// Puts the complete new file in WinInit.ini's place with MoveFileA steps, for
+// the systems without MoveFileExA (Windows 95, 98 and Me, the very ones that
+// carry out "[rename]" at start-up): WinInit.ini to its backup, the new file
+// to WinInit.ini, then the backup deleted. A backup that is there already is
+// never overwritten (MoveFileA refuses), since it may be the only copy left
+// by an earlier rewrite; the swap fails then, with nothing moved. When the new
+// file cannot take the name, the backup gets it back, by a move or else a
+// copy, and failing that the new file gets it by a copy; neither file is
+// removed before WinInit.ini exists again. NO_ERROR when the new file is in
+// place (it is gone then), else the error of the step that failed; *keptAside
+// is set when WinInit.ini could be given no file at all, and both stay.
+DWORD SwapWithMoves(const char* iniPath, const char* newPath, const char* backupPath,
+                    bool* keptAside) {
+    const FileOperations& files = PreserveFileOperations();
+    if (!files.moveFile(iniPath, backupPath)) {
+        return GetLastError();
+    }
+    if (files.moveFile(newPath, iniPath)) {
+        // A read-only WinInit.ini keeps that attribute through the move; its
+        // backup is ours to delete all the same.
+        SetFileAttributesA(backupPath, FILE_ATTRIBUTE_NORMAL);
+        files.deleteFile(backupPath);
+        return NO_ERROR;
+    }
+    DWORD error = GetLastError();
+    if (files.moveFile(backupPath, iniPath)) {
+        return error;
+    }
+    if (files.copyFile(backupPath, iniPath, TRUE)) {
+        SetFileAttributesA(backupPath, FILE_ATTRIBUTE_NORMAL);
+        files.deleteFile(backupPath);
+        return error;
+    }
+    if (files.copyFile(newPath, iniPath, TRUE)) {
+        files.deleteFile(newPath);
+        SetFileAttributesA(backupPath, FILE_ATTRIBUTE_NORMAL);
+        files.deleteFile(backupPath);
+        return NO_ERROR;
+    }
+    *keptAside = true;
+    return error;
+}
+
+// Puts the new file in WinInit.ini's place: in one call where the system has
+// MoveFileExA, else by MoveFileA steps. NO_ERROR, or the error; *keptAside as
+// for SwapWithMoves.
+DWORD ReplaceWinInit(const char* iniPath, const char* newPath, const char* backupPath,
+                     bool* keptAside) {
+    *keptAside = false;
+    if (!IsWin9x()) {
+        if (PreserveFileOperations().moveFileEx(
+                newPath, iniPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return NO_ERROR;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_CALL_NOT_IMPLEMENTED) {
+            return error;
+        }
+    }
+    return SwapWithMoves(iniPath, newPath, backupPath, keptAside);
+}
+
 }  // namespace
 
 void SchedulePendingRename(DeviceContext* context, const char* target, const char* source) {
@@ -187,9 +251,11 @@ void ScheduleWinInitRename(DeviceContext* context, const char* target, const cha
     UINT length = GetWindowsDirectoryA(windowsDirectory, sizeof(windowsDirectory));
     zk::FixedText<MAX_PATH> iniPath;
     zk::FixedText<MAX_PATH> newPath;
+    zk::FixedText<MAX_PATH> backupPath;
     if (length == 0 || length >= sizeof(windowsDirectory) ||
         !iniPath.Format("%s\\WinInit.ini", windowsDirectory) ||
-        !newPath.Format("%s.new", iniPath.c_str())) {
+        !newPath.Format("%s.new", iniPath.c_str()) ||
+        !backupPath.Format("%s.bak", iniPath.c_str())) {
         LogMessage(context, "ERROR: Couldn't open \"%s\".\n", "WinInit.ini");
         return;
     }
@@ -231,11 +297,18 @@ void ScheduleWinInitRename(DeviceContext* context, const char* target, const cha
         LogMessage(context, "ERROR: Couldn't open \"%s\".\n", newPath.c_str());
         return;
     }
-    if (!MoveFileExA(newPath.c_str(), iniPath.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
+    bool keptAside = false;
+    error = ReplaceWinInit(iniPath.c_str(), newPath.c_str(), backupPath.c_str(), &keptAside);
+    if (error == NO_ERROR) {
+        return;
+    }
+    LogMessage(context, "ERROR: Couldn't replace \"%s\" (0x%08X).\n", iniPath.c_str(),
+               static_cast<unsigned>(error));
+    if (keptAside) {
+        // Both copies stay: the old content as the backup, and the new.
+        LogMessage(context, "ERROR: Couldn't put %s back; it is kept as %s.\n", iniPath.c_str(),
+                   backupPath.c_str());
+    } else {
         DeleteFileA(newPath.c_str());
-        LogMessage(context, "ERROR: Couldn't replace \"%s\" (0x%08X).\n", iniPath.c_str(),
-                   static_cast<unsigned>(error));
     }
 }

@@ -423,8 +423,8 @@ const FaultRow kWinInitRows[] = {
                   "\" (0x00000002).");
      }},
     {"ReadOnlyWinInitGetsTheRequest", "win98",
-     // Run as root, Wine does not refuse writes to a read-only file: the
-     // request is added and the old lines stay.
+     // Windows 98 renames a read-only file as any other: the new file takes
+     // its name by MoveFileA steps, the request is added and the old lines stay.
      [](Scene& s) {
          CodecCopies copies = PlantCodecInUse(s);
          PlantWinInit(s, "[rename]\r\nNUL=C:\\a.txt\r\n", true);

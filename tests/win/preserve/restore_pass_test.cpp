@@ -11,7 +11,6 @@
 #include "core/system_message.h"
 #include "core/tracked_alloc.h"
 #include "launch/maker_folders.h"
-#include "preserve/file_operations.h"
 #include "preserve/protected_files.h"
 #include "preserve_fixtures.h"
 #include "test_support.h"
@@ -256,63 +255,6 @@ TEST_F(RestorePass, InstalledFileIsKeptUntilItsReplacementIsInPlace) {
     EXPECT_FALSE(FileExists(Installed(3) + ".old"));
     EXPECT_EQ("", ReadPendingRenames());
 }
-
-// The pass's file operations with some calls made to fail: each rule fails
-// the calls of its kind between the two paths it names (an empty target: any),
-// with its error, once the first `pass` of them went through. Everything else
-// goes to the system.
-enum class FileCall { Copy, Move, Delete };
-struct FailRule {
-    FileCall call;
-    std::string from;
-    std::string to;
-    DWORD error;
-    int pass = 0;
-};
-
-class FailingFileOperations {
-public:
-    explicit FailingFileOperations(std::vector<FailRule> rules) {
-        rules_ = std::move(rules);
-        SetPreserveFileOperations(&kTable);
-    }
-    ~FailingFileOperations() {
-        SetPreserveFileOperations(nullptr);
-        rules_.clear();
-    }
-    FailingFileOperations(const FailingFileOperations&) = delete;
-    FailingFileOperations& operator=(const FailingFileOperations&) = delete;
-
-private:
-    static bool Fails(FileCall call, const char* from, const char* to) {
-        for (FailRule& rule : rules_) {
-            if (rule.call == call && lstrcmpiA(rule.from.c_str(), from) == 0 &&
-                (rule.to.empty() || lstrcmpiA(rule.to.c_str(), to) == 0) && rule.pass-- <= 0) {
-                SetLastError(rule.error);
-                return true;
-            }
-        }
-        return false;
-    }
-    static BOOL WINAPI Copy(LPCSTR from, LPCSTR to, BOOL failIfExists) {
-        return !Fails(FileCall::Copy, from, to) && CopyFileA(from, to, failIfExists);
-    }
-    static BOOL WINAPI Move(LPCSTR from, LPCSTR to) {
-        return !Fails(FileCall::Move, from, to) && MoveFileA(from, to);
-    }
-    static BOOL WINAPI MoveEx(LPCSTR from, LPCSTR to, DWORD flags) {
-        return !Fails(FileCall::Move, from, to) && MoveFileExA(from, to, flags);
-    }
-    static BOOL WINAPI Delete(LPCSTR path) {
-        return !Fails(FileCall::Delete, path, "") && DeleteFileA(path);
-    }
-
-    static const FileOperations kTable;
-    static std::vector<FailRule> rules_;
-};
-
-const FileOperations FailingFileOperations::kTable = {Copy, Move, MoveEx, Delete};
-std::vector<FailRule> FailingFileOperations::rules_;
 
 TEST_F(RestorePass, WhicheverStepFailsTheInstalledNameHoldsTheOldFileOrTheNewOne) {
     const std::string I = Installed(3);
