@@ -129,6 +129,19 @@ size_t WholeSectionLines(const char* section, size_t count, const char* longer,
     return start;
 }
 
+bool FirstLineNotRun(const char* section, size_t count, size_t whole, const char* longer,
+                     size_t longerCount, const char** line, size_t* length) {
+    // Below count, whole is where a cut line starts; at count (of a read that
+    // returned anything), every line of the short read was whole and the next
+    // one starts after the NUL there.
+    size_t next = whole < count || count == 0 ? whole : count + 1;
+    if (longer != nullptr && longerCount > next) {
+        return NextSectionLine(longer, longerCount, &next, line, length);
+    }
+    size_t cut = whole;
+    return whole < count && NextSectionLine(section, count, &cut, line, length);
+}
+
 RegistrationKind ClassifyRegistration(const char* path) {
     const char* dot = strchr(path, '.');
     if (dot == nullptr) {

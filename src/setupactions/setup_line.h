@@ -67,6 +67,15 @@ bool SectionReadMayBeCut(size_t count, size_t capacity);
 // the last line ends there too, else the offset where the last line starts.
 size_t WholeSectionLines(const char* section, size_t count, const char* longer, size_t longerCount);
 
+// The first line of the section that is not run when only its first whole
+// characters run (whole as WholeSectionLines gave it): the line that follows
+// them in the larger read when that read holds more, whether the short read
+// cut it or ended just before it; else the cut rest of the short read. False
+// when no line is left out. A line longer than the larger read is named as
+// far as that read holds it.
+bool FirstLineNotRun(const char* section, size_t count, size_t whole, const char* longer,
+                     size_t longerCount, const char** line, size_t* length);
+
 // How a file is registered, by case-sensitive substrings of the text from the
 // path's first '.' to its end: "DLL", "dll", "ax", "AX" win over "EXE", "exe".
 enum class RegistrationKind { None, InProcessServer, LocalServer };

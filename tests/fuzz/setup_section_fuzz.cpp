@@ -62,6 +62,19 @@ void CheckCutRead(const std::string& section, size_t count) {
         FUZZ_CHECK(whole == 0 || cut.bytes[whole - 1] == '\0');
         FUZZ_CHECK(memchr(cut.bytes + whole, '\0', count - whole) == nullptr);
     }
+    // Whatever the section holds beyond the lines that run is named, from the
+    // start of its first line: nothing is left out without a word.
+    const char* line = nullptr;
+    size_t length = 0;
+    bool named =
+        zk::FirstLineNotRun(cut.bytes, count, whole, longer.bytes, longerCount, &line, &length);
+    size_t next = whole < count || count == 0 ? whole : count + 1;
+    FUZZ_CHECK(named == (next < longerCount));
+    if (named) {
+        FUZZ_CHECK(line == longer.bytes + next);
+        FUZZ_CHECK(next == 0 || longer.bytes[next - 1] == '\0');
+        FUZZ_CHECK(next + length <= longerCount && longer.bytes[next + length] == '\0');
+    }
 }
 
 int LeadingNumber(const std::string& text) {

@@ -285,4 +285,43 @@ TEST(SetupLine, ACutLastLineIsFoundByALongerRead) {
     EXPECT_EQ(0u, zk::WholeSectionLines("", 0, "", 0));
 }
 
+TEST(SetupLine, TheFirstLineNotRunIsNamedWholeWhereverTheReadEnded) {
+    struct Case {
+        const char* what;
+        const char* cut;
+        size_t count;
+        const char* longer;  // null: the second read could not be made
+        size_t longerCount;
+        const char* expected;  // null: every line ran
+    };
+    const Case cases[] = {
+        {"cut inside a line", "a.dll\0b.d\0", 9, "a.dll\0b.dll\0c.dll\0", 17, "b.dll"},
+        // The read ended just after a whole line: nothing was cut, but the
+        // lines behind it were never read.
+        {"ended at a line's end", "a.dll\0b.dll\0", 11,
+         "a.dll\0b.dll\0"
+         "103,NO_ROVudevid\0",
+         28, "103,NO_ROVudevid"},
+        {"the whole section", "a.dll\0b.dll\0", 11, "a.dll\0b.dll\0", 11, nullptr},
+        {"no second read, cut", "a.dll\0b.d\0", 9, nullptr, 0, "b.d"},
+        // Without a second read the last line is not trusted to be whole.
+        {"no second read, ended at a line's end", "a.dll\0b.dll\0", 11, nullptr, 0, "b.dll"},
+        {"a second read that ended sooner", "a.dll\0b.d\0", 9, "a.dll\0", 5, "b.d"},
+        {"the first line cut", "abc\0", 3, "abcdef\0", 6, "abcdef"},
+        {"a next line longer than the second read", "a.dll\0b.dll\0", 11, "a.dll\0b.dll\0xyz", 15,
+         "xyz"},
+    };
+    for (const Case& c : cases) {
+        size_t whole = zk::WholeSectionLines(c.cut, c.count, c.longer, c.longerCount);
+        const char* line = nullptr;
+        size_t length = 0;
+        bool found =
+            zk::FirstLineNotRun(c.cut, c.count, whole, c.longer, c.longerCount, &line, &length);
+        EXPECT_EQ(c.expected != nullptr, found) << c.what;
+        if (found && c.expected != nullptr) {
+            EXPECT_EQ(c.expected, std::string(line, length)) << c.what;
+        }
+    }
+}
+
 }  // namespace

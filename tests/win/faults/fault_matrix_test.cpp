@@ -549,8 +549,9 @@ const FaultRow kControlFileRows[] = {
          }
          s.Section(lines);
          s.Logged(
-             "WARNING: Section CamInstall.NT is longer than 500 characters; its cut last line "
-             "is not run: 102,");
+             "WARNING: Section CamInstall.NT is longer than 500 characters; its lines from this "
+             "one on are not run: " +
+             ValueLine("v14"));
      }},
     {"LineOf259CharactersRuns", "win2k",
      [](Scene& s) {

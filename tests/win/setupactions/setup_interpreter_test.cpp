@@ -318,9 +318,10 @@ TEST(SetupSection, OnlyWholeLinesOfALongSectionRun) {
         snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
         expected += Registered(path, "");
     }
+    // The line the read cut is named whole.
     expected +=
-        "   WARNING: Section Long is longer than 500 characters; its cut last line is not run: "
-        "12,line19_abcdefghij.oc\n";
+        "   WARNING: Section Long is longer than 500 characters; its lines from this one on are "
+        "not run: 12,line19_abcdefghij.ocx\n";
     EXPECT_EQ(expected + kMonitorLine, run.log);
 
     // A section that just fits runs to its last line, whatever the count says.
@@ -330,6 +331,26 @@ TEST(SetupSection, OnlyWholeLinesOfALongSectionRun) {
         EXPECT_NE(std::string::npos, run.log.find(Registered(last + 3, ""))) << run.log;
         EXPECT_EQ(std::string::npos, run.log.find("WARNING")) << run.log;
     }
+}
+
+TEST(SetupSection, LinesBehindAReadThatEndedAtALineEndAreNamed) {
+    // The twentieth line ends exactly where the 500-character read does, so
+    // nothing is cut; the module check behind it is never read, and the
+    // monitor it declines is installed: the log must say so.
+    SetupIni ini("[Long]\r\n" + NumberedLines(19) + "12,last_xxxxxxxxxxxxxxx\r\n" +
+                 "103,NO_ROVudevid\r\n12,after.ocx\r\n");
+    Outcome run = RunSection("Long");
+    std::string expected = RunHeader("Long");
+    for (int i = 0; i < 19; ++i) {
+        char path[32];
+        snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
+        expected += Registered(path, "");
+    }
+    expected += Registered("last_xxxxxxxxxxxxxxx", "");
+    expected +=
+        "   WARNING: Section Long is longer than 500 characters; its lines from this one on are "
+        "not run: 103,NO_ROVudevid\n";
+    EXPECT_EQ(expected + kMonitorLine, run.log);
 }
 
 TEST(SetupSection, LinesAndPathsThatDoNotFitAreRefused) {
