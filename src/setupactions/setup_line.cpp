@@ -194,13 +194,13 @@ bool JoinSetupPath(char* out, size_t capacity, const char* directory, const char
 
 bool SplitRegistryArgument(const char* argument, char* keyPath, size_t capacity,
                            const char** valueName) {
-    const char* backslash = strrchr(argument, '\\');
-    if (backslash == nullptr) {
+    if (!NamesRegistryKey(argument)) {
         if (capacity > 0) {
             keyPath[0] = '\0';
         }
         return false;
     }
+    const char* backslash = strrchr(argument, '\\');
     size_t length = static_cast<size_t>(backslash - argument);
     if (length >= capacity) {
         if (capacity > 0) {
@@ -215,7 +215,8 @@ bool SplitRegistryArgument(const char* argument, char* keyPath, size_t capacity,
 }
 
 bool NamesRegistryKey(const char* argument) {
-    return strchr(argument, '\\') != nullptr;
+    const char* backslash = strrchr(argument, '\\');
+    return backslash != nullptr && backslash != argument;
 }
 
 }  // namespace zk

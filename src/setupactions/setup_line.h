@@ -102,14 +102,15 @@ bool JoinSetupPath(char* out, size_t capacity, const char* directory, const char
 
 // Splits a registry argument at its last backslash: the key path in front goes
 // to keyPath, *valueName points at the text after it (empty for the key's
-// default value). False when the argument has no backslash (no key path) or
-// the key path does not fit.
+// default value). False when the argument names no key (see NamesRegistryKey)
+// or the key path does not fit.
 bool SplitRegistryArgument(const char* argument, char* keyPath, size_t capacity,
                            const char** valueName);
 
-// A registry line names "<key path>\<value name>"; without a backslash there is
-// no key to work on (HKEY_LOCAL_MACHINE itself is never written), so the line
-// is ignored.
+// A registry line names "<key path>\<value name>"; without a backslash, or with
+// nothing in front of the last one, there is no key to work on: an empty key
+// path would open HKEY_LOCAL_MACHINE itself, which is never written. Such a
+// line is ignored.
 bool NamesRegistryKey(const char* argument);
 
 }  // namespace zk

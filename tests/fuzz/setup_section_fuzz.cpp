@@ -167,7 +167,11 @@ void CheckLine(const std::string& text, size_t capacity) {
 
     const char* valueName = nullptr;
     bool split = zk::SplitRegistryArgument(action.argument, out.bytes, out.size, &valueName);
-    bool fits = backslash != std::string::npos && backslash < capacity;
+    // Nothing in front of the last backslash names HKEY_LOCAL_MACHINE itself,
+    // which no line may write.
+    bool fits = backslash != std::string::npos && backslash != 0 && backslash < capacity;
+    FUZZ_CHECK(zk::NamesRegistryKey(action.argument) ==
+               (backslash != std::string::npos && backslash != 0));
     FUZZ_CHECK(split == fits);
     if (split) {
         FUZZ_CHECK(std::string(out.bytes) == argument.substr(0, backslash));

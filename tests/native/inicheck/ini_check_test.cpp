@@ -191,6 +191,26 @@ TEST(IniCheck, MissingSectionInstallsTheMonitorAndWarns) {
     EXPECT_TRUE(Has(report, "warning: [S] has no lines to run\n")) << report.text;
 }
 
+TEST(IniCheck, RegistryLinesWithoutAKeyPathAreIgnored) {
+    struct Case {
+        const char* line;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"102,NoBackslash", "\"NoBackslash\" holds no backslash"},
+        {"102,\\ZkRootValue", "\"\\ZkRootValue\" has nothing in front of its last backslash"},
+        {"100,\\", "\"\\\" has nothing in front of its last backslash"},
+    };
+    for (const Case& c : cases) {
+        CheckReport report = Check(std::string("[S]\n") + c.line + "\n", "S", "xp");
+        EXPECT_TRUE(Has(report, "ignored: no key path")) << report.text;
+        EXPECT_TRUE(Has(report, std::string(c.why) +
+                                    ", so it names no key under HKEY_LOCAL_MACHINE; the line is "
+                                    "ignored"))
+            << report.text;
+    }
+}
+
 TEST(IniCheck, NoRovudevidAnywhereKeepsTheMonitorOut) {
     CheckReport report = Check("[S]\n103,NO_ROVudevid now\n11,zk.dll\n", "S", "xp");
     EXPECT_TRUE(Has(report, "bandwidth monitor: not installed (line 2)")) << report.text;

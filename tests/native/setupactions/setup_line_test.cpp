@@ -236,7 +236,10 @@ TEST(SetupLine, RegistryArgumentSplitsAtTheLastBackslash) {
         {"SOFTWARE\\A\\B\\C\\Value", true, "SOFTWARE\\A\\B\\C", "Value"},
         {"SOFTWARE\\A\\", true, "SOFTWARE\\A", ""},
         {"SOFTWARE\\A\\Value name, with comma", true, "SOFTWARE\\A", "Value name, with comma"},
-        {"\\Value", true, "", "Value"},
+        {"\\SOFTWARE\\Value", true, "\\SOFTWARE", "Value"},
+        // Nothing in front of the last backslash: HKEY_LOCAL_MACHINE itself.
+        {"\\Value", false, "", nullptr},
+        {"\\", false, "", nullptr},
         {"NoBackslash", false, "", nullptr},
         {"", false, "", nullptr},
     };

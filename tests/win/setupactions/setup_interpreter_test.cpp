@@ -374,14 +374,23 @@ TEST(SetupSection, LinesAndPathsThatDoNotFitAreRefused) {
         {"102,NoKeyPath",
          "   CreateRegKeyHKLM: NoKeyPath \n"
          "   WARNING: CreateRegKeyHKLM: NoKeyPath names no key; line ignored.\n"},
+        // An empty key path would be HKEY_LOCAL_MACHINE itself.
+        {"102,\\ZkRootValue",
+         "   CreateRegKeyHKLM: \\ZkRootValue \n"
+         "   WARNING: CreateRegKeyHKLM: \\ZkRootValue names no key; line ignored.\n"},
+        {"100,\\ZkRootValue",
+         "   DeleteRegKeyHKLM: \\ZkRootValue \n"
+         "   WARNING: DeleteRegKeyHKLM: \\ZkRootValue names no key; line ignored.\n"},
     };
     for (const Case& c : cases) {
         SetupIni ini("[Fit]\r\n" + c.line + "\r\nafter\r\n");
         Outcome run = RunSection("Fit");
         // The refused line is skipped; the next one still runs.
         EXPECT_EQ(RunHeader("Fit") + c.logged + Registered("after", "") + kMonitorLine, run.log);
+        // Nothing is written at the root of HKEY_LOCAL_MACHINE.
+        EXPECT_FALSE(zktest::ReadHklmValue("", "NoKeyPath").exists) << c.line;
+        EXPECT_FALSE(zktest::ReadHklmValue("", "ZkRootValue").exists) << c.line;
     }
-    EXPECT_FALSE(zktest::ReadHklmValue("", "NoKeyPath").exists);
 }
 
 // A device of the test INF with its best driver selected, as the device
