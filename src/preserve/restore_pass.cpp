@@ -20,8 +20,9 @@ const size_t kFoundPathSize = 255;
 
 void LogFileError(DeviceContext* context, const char* what, const char* fileName, DWORD error) {
     char text[MAX_PATH];
-    GetSystemMessageText(error, text, sizeof(text));
-    // The system text carries the line break.
+    GetSystemMessageLine(error, text, sizeof(text));
+    // The system text carries the line break (a line break alone when the
+    // system has no text).
     LogMessage(context, "ERROR: Couldn't %s %s. 0x%08X - %s", what, fileName,
                static_cast<unsigned>(error), text);
 }

@@ -448,6 +448,24 @@ TEST_F(RestorePass, ACopyThatFailsBesideAFileInUseIsReportedAsItsDelete) {
     }
 }
 
+TEST_F(RestorePass, AFailureWithoutSystemTextStillEndsItsLine) {
+    // An error code the system has no text for: the line ends all the same,
+    // and the next row's first line stands on its own.
+    const DWORD kUnknown = 0x2000ABCD;
+    PutFixture(kV99, Installed(3));
+    PutFixture(kV100, Shared(3));
+    std::string log;
+    {
+        FailingFileOperations failing(
+            {{FileCall::Copy, Shared(3), Installed(3) + ".new", kUnknown}});
+        log = Pass(false);
+    }
+    EXPECT_EQ(
+        OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " + Shared(3) +
+                       "\r\n   ERROR: Couldn't copy ZKUI2.dll. 0x2000ABCD - \r\n"),
+        log);
+}
+
 TEST_F(RestorePass, ReplacesTheFilesOfEveryInstallLocation) {
     for (size_t row = 0; row < 6; ++row) {
         PutFixture(kV99, Installed(row));
