@@ -172,7 +172,7 @@ BuildResult BuildRegsvr32CommandLine(char* out, size_t capacity, const char* sys
         }
         return BuildResult::QuoteInPath;
     }
-    return FormatText(out, capacity, "%s\\regsvr32.exe /s \"%s\"", systemDirectory, path)
+    return FormatText(out, capacity, "\"%s\\regsvr32.exe\" /s \"%s\"", systemDirectory, path)
                ? BuildResult::Built
                : BuildResult::TooLong;
 }

@@ -88,7 +88,9 @@ size_t DirectoryPartLength(const char* path);
 // Why a command line or a path was not built.
 enum class BuildResult { Built, QuoteInPath, TooLong };
 
-// "<systemDirectory>\regsvr32.exe /s "<path>"" into out. A path holding a
+// ""<systemDirectory>\regsvr32.exe" /s "<path>"" into out: the program path is
+// quoted as every program the co-installer starts is, so that a blank in it
+// cannot make another program of its first word. A path holding a
 // double quote would close the quoted path early and hand the rest to regsvr32
 // as switches, so it is refused, as is a line that does not fit.
 BuildResult BuildRegsvr32CommandLine(char* out, size_t capacity, const char* systemDirectory,

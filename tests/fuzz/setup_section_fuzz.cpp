@@ -161,7 +161,7 @@ void CheckLine(const std::string& text, size_t capacity) {
                (strlen(kSystemDirectory) + 1 + argument.size() < capacity));
     CheckBuilt(zk::BuildRegsvr32CommandLine(out.bytes, out.size, kSystemDirectory, action.argument),
                out, argument,
-               fuzz::Printed("%s\\regsvr32.exe /s \"%s\"", kSystemDirectory, action.argument));
+               fuzz::Printed("\"%s\\regsvr32.exe\" /s \"%s\"", kSystemDirectory, action.argument));
     CheckBuilt(zk::BuildServerCommandLine(out.bytes, out.size, action.argument), out, argument,
                fuzz::Printed("\"%s\" /REGSERVER", action.argument));
 

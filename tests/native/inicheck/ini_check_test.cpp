@@ -173,7 +173,8 @@ TEST(IniCheck, DirectoriesShapeThePathsAndTheirLimits) {
     std::string name(230, 'n');
     CheckReport report =
         CheckProfile(ParseProfile("[S]\n11,zk.dll\n10,sub\\zk.ax\n11," + name + ".dll\n"), options);
-    EXPECT_TRUE(Has(report, "start D:\\WIN\\SYSTEM\\regsvr32.exe /s \"D:\\WIN\\SYSTEM\\zk.dll\""))
+    EXPECT_TRUE(
+        Has(report, "start \"D:\\WIN\\SYSTEM\\regsvr32.exe\" /s \"D:\\WIN\\SYSTEM\\zk.dll\""))
         << report.text;
     EXPECT_TRUE(Has(report, "/s \"D:\\WIN\\sub\\zk.ax\"")) << report.text;
     // 14 + 1 + 234 characters fit a path, but not the command line around it.

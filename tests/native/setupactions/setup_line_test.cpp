@@ -180,7 +180,7 @@ TEST(SetupLine, CommandLinesQuoteThePathAndRefuseWhatCannotBeQuoted) {
     EXPECT_EQ(BuildResult::Built,
               zk::BuildRegsvr32CommandLine(out, sizeof(out), "C:\\windows\\system32",
                                            "C:\\Program Files\\zk cam\\zk.ax"));
-    EXPECT_STREQ("C:\\windows\\system32\\regsvr32.exe /s \"C:\\Program Files\\zk cam\\zk.ax\"",
+    EXPECT_STREQ("\"C:\\windows\\system32\\regsvr32.exe\" /s \"C:\\Program Files\\zk cam\\zk.ax\"",
                  out);
     EXPECT_EQ(BuildResult::Built, zk::BuildServerCommandLine(out, sizeof(out), "C:\\a b\\t.exe"));
     EXPECT_STREQ("\"C:\\a b\\t.exe\" /REGSERVER", out);
@@ -197,8 +197,8 @@ TEST(SetupLine, CommandLinesQuoteThePathAndRefuseWhatCannotBeQuoted) {
 TEST(SetupLine, CommandLinesThatDoNotFitAreRefusedNotCut) {
     char out[zk::kSetupTextCapacity];
     const std::string directory = "C:\\s";
-    // Fixed text around the path: "\regsvr32.exe /s " and two quotes.
-    const size_t regsvrFixed = directory.size() + strlen("\\regsvr32.exe /s \"\"");
+    // Fixed text around the paths: "\regsvr32.exe /s " and four quotes.
+    const size_t regsvrFixed = directory.size() + strlen("\"\\regsvr32.exe\" /s \"\"");
     const std::string fits(zk::kSetupTextCapacity - 1 - regsvrFixed, 'a');
     EXPECT_EQ(BuildResult::Built,
               zk::BuildRegsvr32CommandLine(out, sizeof(out), directory.c_str(), fits.c_str()));
