@@ -111,7 +111,7 @@ TEST(CoInstallerEntry, TheWebUpdateStartsAtTheFinishInstallCodeOfTheWindowsVersi
     const bool vista = VistaOrLaterProgram();
     zktest::ControlFile ini("[KESTR.DevType]\r\nVideo=1\r\n");
     zktest::MakerFolder shared("Marvshrd");
-    zktest::InstalledStub stub(zktest::CommonFilesDirectory() + "\\marvshrd\\Kestr32.exe");
+    const std::string program = zktest::CommonFilesDirectory() + "\\marvshrd\\Kestr32.exe";
     struct Case {
         const char* what;
         bool forVista;  // the Windows versions the row is about
@@ -165,6 +165,7 @@ TEST(CoInstallerEntry, TheWebUpdateStartsAtTheFinishInstallCodeOfTheWindowsVersi
         }
         zktest::TestDevice device(zktest::kImageClassGuid, {zktest::kCameraId});
         ASSERT_TRUE(device.Ready()) << c.what;
+        zktest::InstalledStub stub(program);
         zktest::StubRecord record;
         zktest::FreshInstallLog log;
         for (size_t i = 0; i < c.codes.size(); ++i) {
@@ -181,6 +182,11 @@ TEST(CoInstallerEntry, TheWebUpdateStartsAtTheFinishInstallCodeOfTheWindowsVersi
         if (c.starts) {
             EXPECT_FALSE(lines.empty()) << c.what;
             EXPECT_EQ(1u, record.Read(1).size()) << c.what;
+            // The program may still be running after it wrote its record; it
+            // is removed once it has let go, or its folder would stay behind.
+            for (int tries = 0; tries < 100 && !DeleteFileA(program.c_str()); ++tries) {
+                Sleep(100);
+            }
         } else {
             EXPECT_TRUE(lines.empty()) << c.what << ": " << lines.front();
             EXPECT_EQ(0u, record.Read(0, 0).size()) << c.what;
