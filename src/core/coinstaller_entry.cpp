@@ -184,7 +184,7 @@ DWORD LaunchFile(DeviceContext* context, const char* path, const char* option) {
     }
     DWORD error = GetLastError();
     char text[MAX_PATH];
-    GetSystemMessageText(error, text, sizeof(text));
+    GetSystemMessageLine(error, text, sizeof(text));
     LogMessage(context, "WARNING: Unable to launch '%s'. 0x%08x - %s", path,
                static_cast<unsigned>(error), text);
     return HresultFromWin32(error);

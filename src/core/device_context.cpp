@@ -20,6 +20,16 @@ bool WaitForRegistry() {
     return TakeMutex(g_registry.mutex);
 }
 
+// The record of handle, or null; the caller holds the registry's mutex.
+DeviceContext* FindLocked(const void* handle) {
+    for (DeviceContext* c = g_registry.head.next; c != &g_registry.head; c = c->next) {
+        if (c->key == handle) {
+            return c;
+        }
+    }
+    return nullptr;
+}
+
 void Unlink(DeviceContext* context) {
     context->prev->next = context->next;
     context->next->prev = context->prev;
@@ -63,13 +73,7 @@ DeviceContext* FindDeviceContext(const void* handle) {
     if (!WaitForRegistry()) {
         return nullptr;
     }
-    DeviceContext* found = nullptr;
-    for (DeviceContext* c = g_registry.head.next; c != &g_registry.head; c = c->next) {
-        if (c->key == handle) {
-            found = c;
-            break;
-        }
-    }
+    DeviceContext* found = FindLocked(handle);
     ReleaseMutex(g_registry.mutex);
     return found;
 }
@@ -81,6 +85,13 @@ DeviceContext* GetDeviceContext(const void* handle) {
     }
     if (!WaitForRegistry()) {
         return nullptr;
+    }
+    // Another thread may have created the handle's record between the lookup
+    // and this wait; a second record would split the handle's calls between two.
+    context = FindLocked(handle);
+    if (context != nullptr) {
+        ReleaseMutex(g_registry.mutex);
+        return context;
     }
     context = static_cast<DeviceContext*>(TrackedAlloc(sizeof(DeviceContext)));
     if (context == nullptr) {

@@ -6,9 +6,14 @@
 #include "preserve/restore_pass.h"
 #include "setupactions/setup_interpreter.h"
 
-extern "C" void CALLBACK SetupEntryPoint(HWND, HINSTANCE instance, LPSTR commandLine, int) {
-    // The context lives for this one call; the module handle is its key.
-    DeviceContext* context = GetDeviceContext(instance);
+extern "C" void CALLBACK SetupEntryPoint(HWND, HINSTANCE, LPSTR commandLine, int) {
+    // The context lives for this one call and belongs to it alone. Every call
+    // in a process is given the same module handle, so that handle cannot be
+    // the key: a second thread would find the first one's context and go on
+    // logging through it after the first call freed it. An object in this
+    // call's frame is unique to the call for as long as the call lasts.
+    const char callKey = 0;
+    DeviceContext* context = GetDeviceContext(&callKey);
     if (context == nullptr) {
         return;
     }

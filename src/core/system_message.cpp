@@ -1,5 +1,9 @@
 #include "core/system_message.h"
 
+#include <cstring>
+
+#include "common/bounded_text.h"
+
 void GetSystemMessageText(DWORD error, char* buffer, DWORD capacity) {
     if (capacity == 0) {
         return;
@@ -10,6 +14,22 @@ void GetSystemMessageText(DWORD error, char* buffer, DWORD capacity) {
                        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), buffer, capacity, nullptr);
     if (length == 0 || length >= capacity) {
         buffer[0] = '\0';
+    }
+}
+
+void GetSystemMessageLine(DWORD error, char* buffer, DWORD capacity) {
+    GetSystemMessageText(error, buffer, capacity);
+    if (capacity == 0) {
+        return;
+    }
+    size_t length = strlen(buffer);
+    if (length > 0 && buffer[length - 1] == '\n') {
+        return;
+    }
+    // A text without its line break gets one, or, when that does not fit,
+    // gives way to the line break alone: never a line left open.
+    if (!zk::AppendText(buffer, capacity, "\n")) {
+        zk::CopyText(buffer, capacity, "\n");
     }
 }
 

@@ -5,7 +5,7 @@
 
 namespace {
 
-// The three predicates that clear the record rely on the cleared record (major
+// The predicates that clear the record rely on the cleared record (major
 // version 0, platform 0) to fail their test when GetVersionExA fails.
 OSVERSIONINFOA ClearedVersionInfo() {
     OSVERSIONINFOA info;
@@ -40,4 +40,8 @@ bool IsWinXP() {
     OSVERSIONINFOA info = ClearedVersionInfo();
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 5 &&
            info.dwMinorVersion == 1;
+}
+
+bool IsWin9x() {
+    return ClearedVersionInfo().dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }

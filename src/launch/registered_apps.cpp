@@ -62,7 +62,7 @@ void Launch(DeviceContext* context, const char* programPath, const char* paramet
         // Started cut, the line would name another program or other
         // arguments; it is reported like a start that failed.
         char text[MAX_PATH];
-        GetSystemMessageText(ERROR_INSUFFICIENT_BUFFER, text, sizeof(text));
+        GetSystemMessageLine(ERROR_INSUFFICIENT_BUFFER, text, sizeof(text));
         LogMessage(context,
                    "WARNING: Unable to launch '" ZK_REGISTERED_APP_COMMAND_LINE "'. 0x%08x - %s",
                    programPath, parameters, static_cast<unsigned>(ERROR_INSUFFICIENT_BUFFER), text);
@@ -72,7 +72,7 @@ void Launch(DeviceContext* context, const char* programPath, const char* paramet
     if (!StartWithoutWaiting(commandLine)) {
         DWORD error = GetLastError();
         char text[MAX_PATH];
-        GetSystemMessageText(error, text, sizeof(text));
+        GetSystemMessageLine(error, text, sizeof(text));
         LogMessage(context, "WARNING: Unable to launch '%s'. 0x%08x - %s", commandLine,
                    static_cast<unsigned>(error), text);
         return;

@@ -10,6 +10,8 @@
 #include "core/install_log.h"
 #include "core/system_message.h"
 #include "core/tracked_alloc.h"
+#include "core/version_probes.h"
+#include "preserve/file_operations.h"
 #include "preserve/rename_list.h"
 #include "preserve/wininit_text.h"
 
@@ -78,8 +80,14 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
         return;
     }
     size_t newSize = 0;
-    if (!AppendRenameRequest(buffer.Chars(), static_cast<size_t>(requested), readSize, target,
-                             tempPath, &newSize)) {
+    RenameAppend appended = AppendRenameRequest(buffer.Chars(), static_cast<size_t>(requested),
+                                                readSize, target, tempPath, &newSize);
+    if (appended == RenameAppend::AlreadyListed) {
+        // An earlier installation asked for this very move; its copy has just
+        // been made afresh, and a second request would delete the file.
+        return;
+    }
+    if (appended != RenameAppend::Appended) {
         // Cannot happen with the room reserved above; refused all the same.
         GetSystemMessageText(ERROR_INSUFFICIENT_BUFFER, text, sizeof(text));
         LogMessage(context, "ERROR: Couldn't save the new PendingFileRenameOperations value. %s\n",
@@ -95,10 +103,13 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
     }
 }
 
-// Reads the whole file at path into *content; false with the error in *error.
-bool ReadWholeFile(const char* path, TrackedBuffer* content, DWORD* size, DWORD* error) {
+// Reads the whole file at path into *content; false with the error in *error,
+// and *opened telling whether the file could be opened at all.
+bool ReadWholeFile(const char* path, TrackedBuffer* content, DWORD* size, DWORD* error,
+                   bool* opened) {
     zk::UniqueFileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    *opened = file.IsValid();
     if (!file) {
         *error = GetLastError();
         return false;
@@ -151,6 +162,68 @@ bool WriteNewFile(const char* path, const void* bytes, DWORD size, DWORD* error)
     return true;
 }
 
+// Puts the complete new file in WinInit.ini's place with MoveFileA steps, for
+// the systems without MoveFileExA (Windows 95, 98 and Me, the very ones that
+// carry out "[rename]" at start-up): WinInit.ini to its backup, the new file
+// to WinInit.ini, then the backup deleted. A backup that is there already is
+// never overwritten (MoveFileA refuses), since it may be the only copy left
+// by an earlier rewrite; the swap fails then, with nothing moved. When the new
+// file cannot take the name, the backup gets it back, by a move or else a
+// copy, and failing that the new file gets it by a copy; neither file is
+// removed before WinInit.ini exists again. NO_ERROR when the new file is in
+// place (it is gone then), else the error of the step that failed; *keptAside
+// is set when WinInit.ini could be given no file at all, and both stay.
+DWORD SwapWithMoves(const char* iniPath, const char* newPath, const char* backupPath,
+                    bool* keptAside) {
+    const FileOperations& files = PreserveFileOperations();
+    if (!files.moveFile(iniPath, backupPath)) {
+        return GetLastError();
+    }
+    if (files.moveFile(newPath, iniPath)) {
+        // A read-only WinInit.ini keeps that attribute through the move; its
+        // backup is ours to delete all the same.
+        SetFileAttributesA(backupPath, FILE_ATTRIBUTE_NORMAL);
+        files.deleteFile(backupPath);
+        return NO_ERROR;
+    }
+    DWORD error = GetLastError();
+    if (files.moveFile(backupPath, iniPath)) {
+        return error;
+    }
+    if (files.copyFile(backupPath, iniPath, TRUE)) {
+        SetFileAttributesA(backupPath, FILE_ATTRIBUTE_NORMAL);
+        files.deleteFile(backupPath);
+        return error;
+    }
+    if (files.copyFile(newPath, iniPath, TRUE)) {
+        files.deleteFile(newPath);
+        SetFileAttributesA(backupPath, FILE_ATTRIBUTE_NORMAL);
+        files.deleteFile(backupPath);
+        return NO_ERROR;
+    }
+    *keptAside = true;
+    return error;
+}
+
+// Puts the new file in WinInit.ini's place: in one call where the system has
+// MoveFileExA, else by MoveFileA steps. NO_ERROR, or the error; *keptAside as
+// for SwapWithMoves.
+DWORD ReplaceWinInit(const char* iniPath, const char* newPath, const char* backupPath,
+                     bool* keptAside) {
+    *keptAside = false;
+    if (!IsWin9x()) {
+        if (PreserveFileOperations().moveFileEx(
+                newPath, iniPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return NO_ERROR;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_CALL_NOT_IMPLEMENTED) {
+            return error;
+        }
+    }
+    return SwapWithMoves(iniPath, newPath, backupPath, keptAside);
+}
+
 }  // namespace
 
 void SchedulePendingRename(DeviceContext* context, const char* target, const char* source) {
@@ -178,9 +251,11 @@ void ScheduleWinInitRename(DeviceContext* context, const char* target, const cha
     UINT length = GetWindowsDirectoryA(windowsDirectory, sizeof(windowsDirectory));
     zk::FixedText<MAX_PATH> iniPath;
     zk::FixedText<MAX_PATH> newPath;
+    zk::FixedText<MAX_PATH> backupPath;
     if (length == 0 || length >= sizeof(windowsDirectory) ||
         !iniPath.Format("%s\\WinInit.ini", windowsDirectory) ||
-        !newPath.Format("%s.new", iniPath.c_str())) {
+        !newPath.Format("%s.new", iniPath.c_str()) ||
+        !backupPath.Format("%s.bak", iniPath.c_str())) {
         LogMessage(context, "ERROR: Couldn't open \"%s\".\n", "WinInit.ini");
         return;
     }
@@ -189,15 +264,30 @@ void ScheduleWinInitRename(DeviceContext* context, const char* target, const cha
     TrackedBuffer oldContent;
     DWORD oldSize = 0;
     DWORD error = 0;
-    if (!ReadWholeFile(iniPath.c_str(), &oldContent, &oldSize, &error)) {
-        LogMessage(context, "ERROR: Couldn't open \"%s\".\n", iniPath.c_str());
+    bool opened = false;
+    if (!ReadWholeFile(iniPath.c_str(), &oldContent, &oldSize, &error, &opened)) {
+        if (!opened) {
+            // Taking WinInit.ini is the step that makes its backup, and what
+            // stops it (no WinInit.ini at all, above all) is reported so.
+            LogMessage(context, "ERROR: Couldn't create backup file for \"%s\" (0x%08X).\n",
+                       iniPath.c_str(), static_cast<unsigned>(error));
+        } else {
+            LogMessage(context, "ERROR: Couldn't open \"%s\".\n", iniPath.c_str());
+        }
         return;
     }
     size_t capacity = WinInitRenameCapacity(oldSize, strlen(target), strlen(source));
     TrackedBuffer newContent(static_cast<uint32_t>(capacity));
     size_t newSize = 0;
-    if (!newContent || !AddWinInitRename(oldContent.Chars(), oldSize, target, source,
-                                         newContent.Chars(), capacity, &newSize)) {
+    WinInitAdd added = newContent ? AddWinInitRename(oldContent.Chars(), oldSize, target, source,
+                                                     newContent.Chars(), capacity, &newSize)
+                                  : WinInitAdd::NoRoom;
+    if (added == WinInitAdd::AlreadyListed) {
+        // An earlier run asked for this very move; a second pair would move
+        // the file away again at the start.
+        return;
+    }
+    if (added != WinInitAdd::Added) {
         LogMessage(context, "ERROR: Failed to allocate buffer. Requested size=%d.\n",
                    static_cast<int>(capacity));
         return;
@@ -207,11 +297,18 @@ void ScheduleWinInitRename(DeviceContext* context, const char* target, const cha
         LogMessage(context, "ERROR: Couldn't open \"%s\".\n", newPath.c_str());
         return;
     }
-    if (!MoveFileExA(newPath.c_str(), iniPath.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
+    bool keptAside = false;
+    error = ReplaceWinInit(iniPath.c_str(), newPath.c_str(), backupPath.c_str(), &keptAside);
+    if (error == NO_ERROR) {
+        return;
+    }
+    LogMessage(context, "ERROR: Couldn't replace \"%s\" (0x%08X).\n", iniPath.c_str(),
+               static_cast<unsigned>(error));
+    if (keptAside) {
+        // Both copies stay: the old content as the backup, and the new.
+        LogMessage(context, "ERROR: Couldn't put %s back; it is kept as %s.\n", iniPath.c_str(),
+                   backupPath.c_str());
+    } else {
         DeleteFileA(newPath.c_str());
-        LogMessage(context, "ERROR: Couldn't replace \"%s\" (0x%08X).\n", iniPath.c_str(),
-                   static_cast<unsigned>(error));
     }
 }

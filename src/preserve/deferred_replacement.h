@@ -13,6 +13,7 @@ void SchedulePendingRename(DeviceContext* context, const char* target, const cha
 // Adds "NULL=<target>" and "<target>=<source>" to the end of the "[rename]"
 // section of WinInit.ini in the Windows directory (a new section at the end of
 // the file when it has none). The new file is written beside the old one and
-// put in its place only when complete; nothing is written when there is no
-// WinInit.ini.
+// put in its place only when complete, in one MoveFileExA where the system
+// has it and else by MoveFileA steps through "WinInit.ini.bak"; no step
+// leaves the content lost. Nothing is written when there is no WinInit.ini.
 void ScheduleWinInitRename(DeviceContext* context, const char* target, const char* source);

@@ -52,6 +52,65 @@ ListEnd FindListEnd(const char* list, size_t listSize) {
     return {at, 0};
 }
 
+// Whether text (length bytes) names path, with or without the "\??\" prefix,
+// ASCII letters compared without regard to case as file names are.
+bool NamesPath(const char* text, size_t length, const char* path) {
+    if (length >= kNtPrefixLength && memcmp(text, kNtPrefix, kNtPrefixLength) == 0) {
+        text += kNtPrefixLength;
+        length -= kNtPrefixLength;
+    }
+    if (length != strlen(path)) {
+        return false;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        char a = text[i];
+        char b = path[i];
+        if (a >= 'A' && a <= 'Z') {
+            a = static_cast<char>(a - 'A' + 'a');
+        }
+        if (b >= 'A' && b <= 'Z') {
+            b = static_cast<char>(b - 'A' + 'a');
+        }
+        if (a != b) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether a pair that the append keeps moves tempPath onto target, replacing
+// or not. Walks the pairs as FindListEnd does.
+bool ListsMove(const char* list, size_t listSize, const char* target, const char* tempPath) {
+    size_t at = 0;
+    while (at < listSize && list[at] != '\0') {
+        bool terminated = false;
+        size_t sourceLength = StringLength(list, listSize, at, &terminated);
+        size_t destination = at + sourceLength + 1;
+        if (!terminated || destination == listSize) {
+            return false;
+        }
+        // A last destination without its NUL is closed by the append, and
+        // then moves like any other.
+        size_t destinationLength = StringLength(list, listSize, destination, &terminated);
+        const char* moveTo = list + destination;
+        size_t moveToLength = destinationLength;
+        if (moveToLength > 0 && moveTo[0] == '!') {
+            ++moveTo;
+            --moveToLength;
+        }
+        // A destination of "!" alone names nothing: the pair deletes.
+        if (moveToLength > 0 && NamesPath(list + at, sourceLength, tempPath) &&
+            NamesPath(moveTo, moveToLength, target)) {
+            return true;
+        }
+        if (!terminated) {
+            return false;
+        }
+        at = destination + destinationLength + 1;
+    }
+    return false;
+}
+
 char* Put(char* out, const char* text, size_t length) {
     memcpy(out, text, length);
     return out + length;
@@ -66,10 +125,13 @@ size_t RenameRequestCapacity(size_t listSize, size_t targetLength, size_t tempPa
            (kNtPrefixLength + tempPathLength + 1) + (1 + kNtPrefixLength + targetLength + 1) + 1;
 }
 
-bool AppendRenameRequest(char* buffer, size_t capacity, size_t listSize, const char* target,
-                         const char* tempPath, size_t* newSize) {
+RenameAppend AppendRenameRequest(char* buffer, size_t capacity, size_t listSize, const char* target,
+                                 const char* tempPath, size_t* newSize) {
     if (listSize > capacity) {
-        return false;
+        return RenameAppend::NoRoom;
+    }
+    if (ListsMove(buffer, listSize, target, tempPath)) {
+        return RenameAppend::AlreadyListed;
     }
     ListEnd end = FindListEnd(buffer, listSize);
     size_t targetLength = strlen(target);
@@ -77,7 +139,7 @@ bool AppendRenameRequest(char* buffer, size_t capacity, size_t listSize, const c
     size_t requestSize = RenameRequestCapacity(0, targetLength, tempPathLength) - 2;
     if (end.keep + end.missingNuls > capacity ||
         requestSize > capacity - end.keep - end.missingNuls) {
-        return false;
+        return RenameAppend::NoRoom;
     }
     char* out = buffer + end.keep;
     for (size_t i = 0; i < end.missingNuls; ++i) {
@@ -94,5 +156,5 @@ bool AppendRenameRequest(char* buffer, size_t capacity, size_t listSize, const c
     out = Put(out, target, targetLength + 1);
     *out++ = '\0';
     *newSize = static_cast<size_t>(out - buffer);
-    return true;
+    return RenameAppend::Appended;
 }

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include "common/bounded_text.h"
+#include "common/win_handles.h"
 #include "core/install_log.h"
 #include "core/system_message.h"
 #include "preserve/deferred_replacement.h"
+#include "preserve/file_operations.h"
 #include "preserve/protected_files.h"
 #include "preserve/shared_copies.h"
 
@@ -18,8 +20,9 @@ const size_t kFoundPathSize = 255;
 
 void LogFileError(DeviceContext* context, const char* what, const char* fileName, DWORD error) {
     char text[MAX_PATH];
-    GetSystemMessageText(error, text, sizeof(text));
-    // The system text carries the line break.
+    GetSystemMessageLine(error, text, sizeof(text));
+    // The system text carries the line break (a line break alone when the
+    // system has no text).
     LogMessage(context, "ERROR: Couldn't %s %s. 0x%08X - %s", what, fileName,
                static_cast<unsigned>(error), text);
 }
@@ -32,24 +35,75 @@ void RemoveScratchFile(const char* path) {
     SetLastError(error);
 }
 
+// Gives the installed name a file again after it was moved aside to oldPath
+// and the new copy at newPath could not take its place or had to leave it
+// again. The old file is preferred, the new one next; each by a move, or by a
+// copy when the move fails. Neither copy is removed before the name holds a
+// file: when nothing works both stay where they are. False then.
+bool GiveNameBack(const char* installed, const char* oldPath, const char* newPath) {
+    const FileOperations& files = PreserveFileOperations();
+    if (files.moveFile(oldPath, installed) || files.copyFile(oldPath, installed, TRUE)) {
+        RemoveScratchFile(oldPath);
+        RemoveScratchFile(newPath);
+        return true;
+    }
+    if (files.moveFile(newPath, installed) || files.copyFile(newPath, installed, TRUE)) {
+        RemoveScratchFile(newPath);
+        RemoveScratchFile(oldPath);
+        return true;
+    }
+    return false;
+}
+
+// The error that deleting path would give now, or NO_ERROR when it could be
+// deleted: a file held open without delete sharing, or a read-only one, could
+// not be.
+DWORD DeleteBlocker(const char* path) {
+    zk::UniqueFileHandle probe(CreateFileA(path, DELETE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!probe) {
+        return GetLastError();
+    }
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return NO_ERROR;
+}
+
+// Says where the old file is when its name could be given nothing back.
+void LogKeptAside(DeviceContext* context, const char* installed, const char* oldPath) {
+    LogMessage(context, "ERROR: Couldn't put %s back; it is kept as %s.\n", installed, oldPath);
+}
+
 // Puts found in place of installed without ever leaving neither copy on disk:
 // the copy goes to "<installed>.new", the installed file is moved aside to
 // "<installed>.old", the new one takes its name, and only then is the old one
 // deleted. A file that cannot be deleted (in use, read-only) is put back as it
 // was and reported as the delete failure, so that it is left to the next
-// start. True when the new file is in place.
+// start. Whichever step fails, the installed name is left holding the old file
+// or the new one. True when the new file is in place.
 bool ReplaceInstalledFile(DeviceContext* context, const ProtectedFile& row, const char* installed,
                           const char* found) {
+    const FileOperations& files = PreserveFileOperations();
     zk::FixedText<MAX_PATH> newPath;
     zk::FixedText<MAX_PATH> oldPath;
     if (!newPath.Format("%s.new", installed) || !oldPath.Format("%s.old", installed)) {
         LogFileError(context, "copy", row.fileName, ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    if (!CopyFileA(found, newPath.c_str(), FALSE)) {
+    if (!files.copyFile(found, newPath.c_str(), FALSE)) {
         DWORD error = GetLastError();
         RemoveScratchFile(newPath.c_str());
-        LogFileError(context, "copy", row.fileName, error);
+        // The plain order, delete and then copy, would have stopped at the
+        // delete of a file in use and said so: that is what the log reports.
+        DWORD deleteError = DeleteBlocker(installed);
+        if (deleteError != NO_ERROR) {
+            LogFileError(context, "delete", row.fileName, deleteError);
+        } else {
+            LogFileError(context, "copy", row.fileName, error);
+        }
         return false;
     }
     // A leftover of an interrupted earlier pass would block the move aside;
@@ -58,27 +112,31 @@ bool ReplaceInstalledFile(DeviceContext* context, const ProtectedFile& row, cons
     RemoveScratchFile(oldPath.c_str());
     // A file held open without delete sharing cannot be moved either, and
     // fails here with the same error its deletion would.
-    if (!MoveFileA(installed, oldPath.c_str())) {
+    if (!files.moveFile(installed, oldPath.c_str())) {
         DWORD error = GetLastError();
         RemoveScratchFile(newPath.c_str());
         LogFileError(context, "delete", row.fileName, error);
         return false;
     }
-    if (!MoveFileA(newPath.c_str(), installed)) {
+    if (!files.moveFile(newPath.c_str(), installed)) {
         DWORD error = GetLastError();
-        MoveFileA(oldPath.c_str(), installed);
-        RemoveScratchFile(newPath.c_str());
+        bool named = GiveNameBack(installed, oldPath.c_str(), newPath.c_str());
         LogFileError(context, "copy", row.fileName, error);
+        if (!named) {
+            LogKeptAside(context, installed, oldPath.c_str());
+        }
         return false;
     }
-    if (!DeleteFileA(oldPath.c_str())) {
-        // Undone in reverse order: the old file gets its name back.
+    if (!files.deleteFile(oldPath.c_str())) {
+        // Undone in reverse order: the old file gets its name back. When the
+        // new one cannot even be moved off the name, it stays in place.
         DWORD error = GetLastError();
-        if (MoveFileA(installed, newPath.c_str())) {
-            MoveFileA(oldPath.c_str(), installed);
-            RemoveScratchFile(newPath.c_str());
-        }
+        bool named = !files.moveFile(installed, newPath.c_str()) ||
+                     GiveNameBack(installed, oldPath.c_str(), newPath.c_str());
         LogFileError(context, "delete", row.fileName, error);
+        if (!named) {
+            LogKeptAside(context, installed, oldPath.c_str());
+        }
         return false;
     }
     return true;

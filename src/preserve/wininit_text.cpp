@@ -44,6 +44,67 @@ bool IsRenameHeader(const char* line, size_t length) {
     return true;
 }
 
+char Lowered(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Whether text[begin, end) is name, both without the blanks around them (the
+// profile reader drops those), ASCII letters compared without regard to case
+// as file names are.
+bool IsName(const char* text, size_t begin, size_t end, const char* name) {
+    while (begin < end && IsBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsBlank(text[end - 1])) {
+        --end;
+    }
+    size_t nameEnd = strlen(name);
+    while (*name != '\0' && IsBlank(*name)) {
+        ++name;
+        --nameEnd;
+    }
+    while (nameEnd > 0 && IsBlank(name[nameEnd - 1])) {
+        --nameEnd;
+    }
+    if (end - begin != nameEnd) {
+        return false;
+    }
+    for (size_t i = 0; i < nameEnd; ++i) {
+        if (Lowered(text[begin + i]) != Lowered(name[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether a line of file[begin, end) reads "<target>=<source>".
+bool SectionMoves(const char* file, size_t begin, size_t end, const char* target,
+                  const char* source) {
+    for (size_t at = begin; at < end;) {
+        size_t lineEnd = LineEnd(file, end, at);
+        size_t textEnd = lineEnd;
+        if (textEnd > at && file[textEnd - 1] == '\n') {
+            --textEnd;
+        }
+        if (textEnd > at && file[textEnd - 1] == '\r') {
+            --textEnd;
+        }
+        const void* equals = memchr(file + at, '=', textEnd - at);
+        if (equals != nullptr) {
+            size_t split = static_cast<size_t>(static_cast<const char*>(equals) - file);
+            if (IsName(file, at, split, target) && IsName(file, split + 1, textEnd, source)) {
+                return true;
+            }
+        }
+        at = lineEnd;
+    }
+    return false;
+}
+
 struct Writer {
     char* out;
     size_t capacity;
@@ -71,8 +132,8 @@ size_t WinInitRenameCapacity(size_t fileSize, size_t targetLength, size_t source
            (targetLength + 1 + sourceLength + kLineEndLength);
 }
 
-bool AddWinInitRename(const char* file, size_t fileSize, const char* target, const char* source,
-                      char* output, size_t capacity, size_t* outputSize) {
+WinInitAdd AddWinInitRename(const char* file, size_t fileSize, const char* target,
+                            const char* source, char* output, size_t capacity, size_t* outputSize) {
     *outputSize = 0;
     // The end of the header line; fileSize + 1 while none has been met.
     size_t sectionStart = fileSize + 1;
@@ -102,6 +163,10 @@ bool AddWinInitRename(const char* file, size_t fileSize, const char* target, con
         }
     }
 
+    if (hasSection && SectionMoves(file, sectionStart, insertAt, target, source)) {
+        return WinInitAdd::AlreadyListed;
+    }
+
     Writer writer = {output, capacity, 0, true};
     writer.Put(file, insertAt);
     if (insertAt > 0 && file[insertAt - 1] != '\n') {
@@ -122,8 +187,8 @@ bool AddWinInitRename(const char* file, size_t fileSize, const char* target, con
         writer.Put(file + insertAt, fileSize - insertAt);
     }
     if (!writer.ok) {
-        return false;
+        return WinInitAdd::NoRoom;
     }
     *outputSize = writer.size;
-    return true;
+    return WinInitAdd::Added;
 }

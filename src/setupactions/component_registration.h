@@ -9,7 +9,7 @@ struct DeviceContext;
 // "/REGSERVER" for EXE. True when a registering process was started.
 bool RegisterFile(DeviceContext* context, const char* path);
 
-// Starts "<system directory>\regsvr32.exe /s "<path>"". True when it started.
+// Starts ""<system directory>\regsvr32.exe" /s "<path>"". True when it started.
 bool Regsvr32DLL(DeviceContext* context, const char* path);
 
 // Starts ""<path>" /REGSERVER". True when it started.

@@ -106,22 +106,35 @@ void RunSetupLine(SectionRun* run, const char* line) {
     }
 }
 
-// How many of the count characters read hold whole lines. When the buffer was
-// full, the platform may have cut the last line where the buffer ended; a cut
-// line would register another file or touch another registry value, so it is
-// checked against a larger read and left out when cut.
-size_t WholeLinesRead(const char* sectionName, const char* iniPath, const char* section,
-                      size_t count) {
-    if (!zk::SectionReadMayBeCut(count, kSectionCapacity)) {
-        return count;
+// A section as read: its first characters in the fixed buffer, and, when the
+// buffer was full, a second read into a larger one that tells whether the
+// platform cut the last line where the buffer ended and what lies beyond.
+struct SectionRead {
+    DWORD count;
+    TrackedBuffer longer;
+    DWORD longerCount;
+    size_t whole;  // how many of the count characters hold whole lines
+};
+
+// A cut line would register another file or touch another registry value, so
+// it is left out; the lines after the read are never seen by the run.
+void JudgeSectionRead(const char* sectionName, const char* iniPath, const char* section,
+                      SectionRead* read) {
+    read->longerCount = 0;
+    read->whole = read->count;
+    if (!zk::SectionReadMayBeCut(read->count, kSectionCapacity)) {
+        return;
     }
-    TrackedBuffer longer(kCheckCapacity);
-    DWORD longerCount = 0;
-    if (longer) {
-        longerCount =
-            GetPrivateProfileSectionA(sectionName, longer.Chars(), kCheckCapacity, iniPath);
+    read->longer = TrackedBuffer(kCheckCapacity);
+    if (read->longer) {
+        read->longerCount =
+            GetPrivateProfileSectionA(sectionName, read->longer.Chars(), kCheckCapacity, iniPath);
+        if (read->longerCount > kCheckCapacity) {
+            read->longerCount = kCheckCapacity;
+        }
     }
-    return zk::WholeSectionLines(section, count, longer ? longer.Chars() : nullptr, longerCount);
+    read->whole =
+        zk::WholeSectionLines(section, read->count, read->longer.Chars(), read->longerCount);
 }
 
 }  // namespace
@@ -183,7 +196,10 @@ bool RunSetupSection(DeviceContext* context, PSP_DEVINFO_DATA deviceInfoData,
             if (count > kSectionCapacity) {
                 count = kSectionCapacity;
             }
-            size_t whole = WholeLinesRead(sectionName, iniPath, section, count);
+            SectionRead read;
+            read.count = count;
+            JudgeSectionRead(sectionName, iniPath, section, &read);
+            size_t whole = read.whole;
             size_t position = 0;
             const char* next = nullptr;
             size_t length = 0;
@@ -199,12 +215,13 @@ bool RunSetupSection(DeviceContext* context, PSP_DEVINFO_DATA deviceInfoData,
                 line[length] = '\0';
                 RunSetupLine(&run, line);
             }
-            size_t cutPosition = whole;
-            if (zk::NextSectionLine(section, count, &cutPosition, &next, &length)) {
-                // Reported where the line would have run.
+            if (zk::FirstLineNotRun(section, count, whole, read.longer.Chars(), read.longerCount,
+                                    &next, &length)) {
+                // Reported where the lines would have run, whether the read
+                // cut the first of them or ended just in front of it.
                 LogMessage(context,
-                           "WARNING: Section %s is longer than %u characters; its cut last line "
-                           "is not run: %.*s\n",
+                           "WARNING: Section %s is longer than %u characters; its lines from this "
+                           "one on are not run: %.*s\n",
                            sectionName, static_cast<unsigned>(kSectionCapacity),
                            static_cast<int>(length), next);
             }

@@ -129,6 +129,19 @@ size_t WholeSectionLines(const char* section, size_t count, const char* longer,
     return start;
 }
 
+bool FirstLineNotRun(const char* section, size_t count, size_t whole, const char* longer,
+                     size_t longerCount, const char** line, size_t* length) {
+    // Below count, whole is where a cut line starts; at count (of a read that
+    // returned anything), every line of the short read was whole and the next
+    // one starts after the NUL there.
+    size_t next = whole < count || count == 0 ? whole : count + 1;
+    if (longer != nullptr && longerCount > next) {
+        return NextSectionLine(longer, longerCount, &next, line, length);
+    }
+    size_t cut = whole;
+    return whole < count && NextSectionLine(section, count, &cut, line, length);
+}
+
 RegistrationKind ClassifyRegistration(const char* path) {
     const char* dot = strchr(path, '.');
     if (dot == nullptr) {
@@ -159,7 +172,7 @@ BuildResult BuildRegsvr32CommandLine(char* out, size_t capacity, const char* sys
         }
         return BuildResult::QuoteInPath;
     }
-    return FormatText(out, capacity, "%s\\regsvr32.exe /s \"%s\"", systemDirectory, path)
+    return FormatText(out, capacity, "\"%s\\regsvr32.exe\" /s \"%s\"", systemDirectory, path)
                ? BuildResult::Built
                : BuildResult::TooLong;
 }
@@ -181,13 +194,13 @@ bool JoinSetupPath(char* out, size_t capacity, const char* directory, const char
 
 bool SplitRegistryArgument(const char* argument, char* keyPath, size_t capacity,
                            const char** valueName) {
-    const char* backslash = strrchr(argument, '\\');
-    if (backslash == nullptr) {
+    if (!NamesRegistryKey(argument)) {
         if (capacity > 0) {
             keyPath[0] = '\0';
         }
         return false;
     }
+    const char* backslash = strrchr(argument, '\\');
     size_t length = static_cast<size_t>(backslash - argument);
     if (length >= capacity) {
         if (capacity > 0) {
@@ -202,7 +215,8 @@ bool SplitRegistryArgument(const char* argument, char* keyPath, size_t capacity,
 }
 
 bool NamesRegistryKey(const char* argument) {
-    return strchr(argument, '\\') != nullptr;
+    const char* backslash = strrchr(argument, '\\');
+    return backslash != nullptr && backslash != argument;
 }
 
 }  // namespace zk

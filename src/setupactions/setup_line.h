@@ -67,6 +67,15 @@ bool SectionReadMayBeCut(size_t count, size_t capacity);
 // the last line ends there too, else the offset where the last line starts.
 size_t WholeSectionLines(const char* section, size_t count, const char* longer, size_t longerCount);
 
+// The first line of the section that is not run when only its first whole
+// characters run (whole as WholeSectionLines gave it): the line that follows
+// them in the larger read when that read holds more, whether the short read
+// cut it or ended just before it; else the cut rest of the short read. False
+// when no line is left out. A line longer than the larger read is named as
+// far as that read holds it.
+bool FirstLineNotRun(const char* section, size_t count, size_t whole, const char* longer,
+                     size_t longerCount, const char** line, size_t* length);
+
 // How a file is registered, by case-sensitive substrings of the text from the
 // path's first '.' to its end: "DLL", "dll", "ax", "AX" win over "EXE", "exe".
 enum class RegistrationKind { None, InProcessServer, LocalServer };
@@ -79,7 +88,9 @@ size_t DirectoryPartLength(const char* path);
 // Why a command line or a path was not built.
 enum class BuildResult { Built, QuoteInPath, TooLong };
 
-// "<systemDirectory>\regsvr32.exe /s "<path>"" into out. A path holding a
+// ""<systemDirectory>\regsvr32.exe" /s "<path>"" into out: the program path is
+// quoted as every program the co-installer starts is, so that a blank in it
+// cannot make another program of its first word. A path holding a
 // double quote would close the quoted path early and hand the rest to regsvr32
 // as switches, so it is refused, as is a line that does not fit.
 BuildResult BuildRegsvr32CommandLine(char* out, size_t capacity, const char* systemDirectory,
@@ -93,14 +104,15 @@ bool JoinSetupPath(char* out, size_t capacity, const char* directory, const char
 
 // Splits a registry argument at its last backslash: the key path in front goes
 // to keyPath, *valueName points at the text after it (empty for the key's
-// default value). False when the argument has no backslash (no key path) or
-// the key path does not fit.
+// default value). False when the argument names no key (see NamesRegistryKey)
+// or the key path does not fit.
 bool SplitRegistryArgument(const char* argument, char* keyPath, size_t capacity,
                            const char** valueName);
 
-// A registry line names "<key path>\<value name>"; without a backslash there is
-// no key to work on (HKEY_LOCAL_MACHINE itself is never written), so the line
-// is ignored.
+// A registry line names "<key path>\<value name>"; without a backslash, or with
+// nothing in front of the last one, there is no key to work on: an empty key
+// path would open HKEY_LOCAL_MACHINE itself, which is never written. Such a
+// line is ignored.
 bool NamesRegistryKey(const char* argument);
 
 }  // namespace zk

@@ -58,6 +58,45 @@ std::vector<Pair> WellFormedPairs(const char* list, size_t size) {
     return pairs;
 }
 
+// A name of the list as the boot-time reader takes it: without the "\??\"
+// prefix, and compared without regard to the case of ASCII letters.
+std::string Bare(std::string name) {
+    if (name.compare(0, 4, "\\??\\") == 0) {
+        name.erase(0, 4);
+    }
+    return fuzz::Lowered(name);
+}
+
+// Whether a pair of the old list that the append keeps moves tempPath onto
+// target: the complete pairs, and a last destination cut off at the value's
+// end, which the append closes.
+bool OldListMoves(const std::string& list, const std::string& target, const std::string& tempPath) {
+    size_t at = 0;
+    while (at < list.size() && list[at] != '\0') {
+        size_t sourceEnd = list.find('\0', at);
+        if (sourceEnd == std::string::npos || sourceEnd + 1 == list.size()) {
+            return false;
+        }
+        size_t destinationEnd = list.find('\0', sourceEnd + 1);
+        std::string source = list.substr(at, sourceEnd - at);
+        std::string destination = list.substr(sourceEnd + 1, destinationEnd == std::string::npos
+                                                                 ? std::string::npos
+                                                                 : destinationEnd - sourceEnd - 1);
+        if (!destination.empty() && destination[0] == '!') {
+            destination.erase(0, 1);
+        }
+        if (!destination.empty() && Bare(source) == fuzz::Lowered(tempPath) &&
+            Bare(destination) == fuzz::Lowered(target)) {
+            return true;
+        }
+        if (destinationEnd == std::string::npos) {
+            return false;
+        }
+        at = destinationEnd + 1;
+    }
+    return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -76,13 +115,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Block targetBlock = fuzz::Terminated(target);
     fuzz::Block tempBlock = fuzz::Terminated(tempPath);
     size_t newSize = 12345;
-    bool ok = AppendRenameRequest(buffer.bytes, buffer.size, list.size(), targetBlock.bytes,
-                                  tempBlock.bytes, &newSize);
+    RenameAppend result = AppendRenameRequest(buffer.bytes, buffer.size, list.size(),
+                                              targetBlock.bytes, tempBlock.bytes, &newSize);
+    // A move that is listed already is never listed twice; any other request
+    // is added whenever the caller gave the room it was told to.
+    bool listed = OldListMoves(list, target, tempPath);
+    FUZZ_CHECK((result == RenameAppend::AlreadyListed) == (listed && list.size() <= capacity));
     if (capacity == room) {
-        FUZZ_CHECK(ok);
+        FUZZ_CHECK(result != RenameAppend::NoRoom);
     }
-    if (!ok) {
+    if (result != RenameAppend::Appended) {
         FUZZ_CHECK(buffer.Str() == before);
+        FUZZ_CHECK(newSize == 12345);
         return 0;
     }
     FUZZ_CHECK(newSize <= capacity);
@@ -103,5 +147,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = content; i < remove.offset; ++i) {
         FUZZ_CHECK(buffer.bytes[i] == '\0');
     }
+
+    // The same request again, as a second installation before the restart
+    // asks for it, adds nothing.
+    std::string appended(buffer.bytes, newSize);
+    size_t againRoom = RenameRequestCapacity(appended.size(), target.size(), tempPath.size());
+    fuzz::Block again(appended, againRoom);
+    std::string againBefore = again.Str();
+    size_t againSize = 12345;
+    FUZZ_CHECK(AppendRenameRequest(again.bytes, again.size, appended.size(), targetBlock.bytes,
+                                   tempBlock.bytes, &againSize) == RenameAppend::AlreadyListed);
+    FUZZ_CHECK(again.Str() == againBefore && againSize == 12345);
     return 0;
 }

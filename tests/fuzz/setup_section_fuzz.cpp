@@ -62,6 +62,19 @@ void CheckCutRead(const std::string& section, size_t count) {
         FUZZ_CHECK(whole == 0 || cut.bytes[whole - 1] == '\0');
         FUZZ_CHECK(memchr(cut.bytes + whole, '\0', count - whole) == nullptr);
     }
+    // Whatever the section holds beyond the lines that run is named, from the
+    // start of its first line: nothing is left out without a word.
+    const char* line = nullptr;
+    size_t length = 0;
+    bool named =
+        zk::FirstLineNotRun(cut.bytes, count, whole, longer.bytes, longerCount, &line, &length);
+    size_t next = whole < count || count == 0 ? whole : count + 1;
+    FUZZ_CHECK(named == (next < longerCount));
+    if (named) {
+        FUZZ_CHECK(line == longer.bytes + next);
+        FUZZ_CHECK(next == 0 || longer.bytes[next - 1] == '\0');
+        FUZZ_CHECK(next + length <= longerCount && longer.bytes[next + length] == '\0');
+    }
 }
 
 int LeadingNumber(const std::string& text) {
@@ -148,13 +161,17 @@ void CheckLine(const std::string& text, size_t capacity) {
                (strlen(kSystemDirectory) + 1 + argument.size() < capacity));
     CheckBuilt(zk::BuildRegsvr32CommandLine(out.bytes, out.size, kSystemDirectory, action.argument),
                out, argument,
-               fuzz::Printed("%s\\regsvr32.exe /s \"%s\"", kSystemDirectory, action.argument));
+               fuzz::Printed("\"%s\\regsvr32.exe\" /s \"%s\"", kSystemDirectory, action.argument));
     CheckBuilt(zk::BuildServerCommandLine(out.bytes, out.size, action.argument), out, argument,
                fuzz::Printed("\"%s\" /REGSERVER", action.argument));
 
     const char* valueName = nullptr;
     bool split = zk::SplitRegistryArgument(action.argument, out.bytes, out.size, &valueName);
-    bool fits = backslash != std::string::npos && backslash < capacity;
+    // Nothing in front of the last backslash names HKEY_LOCAL_MACHINE itself,
+    // which no line may write.
+    bool fits = backslash != std::string::npos && backslash != 0 && backslash < capacity;
+    FUZZ_CHECK(zk::NamesRegistryKey(action.argument) ==
+               (backslash != std::string::npos && backslash != 0));
     FUZZ_CHECK(split == fits);
     if (split) {
         FUZZ_CHECK(std::string(out.bytes) == argument.substr(0, backslash));

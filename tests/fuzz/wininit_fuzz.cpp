@@ -76,6 +76,40 @@ bool IsRightPlace(const std::string& file, size_t at) {
     return true;
 }
 
+std::string Trimmed(const std::string& text) {
+    size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos) {
+        return "";
+    }
+    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
+// Whether a line of the first "[rename]" section (up to the next line that
+// begins with "[") reads "<target>=<source>", blanks and case aside.
+bool SectionMoves(const std::string& file, const std::string& target, const std::string& source) {
+    size_t header = FirstHeader(file);
+    if (header == std::string::npos) {
+        return false;
+    }
+    size_t at = file.find('\n', header);
+    while (at != std::string::npos && at + 1 < file.size() && file[at + 1] != '[') {
+        size_t begin = at + 1;
+        at = file.find('\n', begin);
+        std::string line =
+            file.substr(begin, at == std::string::npos ? std::string::npos : at - begin);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        size_t equals = line.find('=');
+        if (equals != std::string::npos &&
+            fuzz::Lowered(Trimmed(line.substr(0, equals))) == fuzz::Lowered(Trimmed(target)) &&
+            fuzz::Lowered(Trimmed(line.substr(equals + 1))) == fuzz::Lowered(Trimmed(source))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -92,12 +126,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t shortfall = (settings & 1) != 0 ? settings >> 1 : 0;
     fuzz::Block output(shortfall >= room ? 0 : room - shortfall);
     size_t outputSize = 12345;
-    bool ok = AddWinInitRename(fileBlock.bytes, fileBlock.size, targetBlock.bytes,
-                               sourceBlock.bytes, output.bytes, output.size, &outputSize);
+    WinInitAdd result = AddWinInitRename(fileBlock.bytes, fileBlock.size, targetBlock.bytes,
+                                         sourceBlock.bytes, output.bytes, output.size, &outputSize);
+    // A move that the section holds already is never added twice.
+    FUZZ_CHECK((result == WinInitAdd::AlreadyListed) == SectionMoves(file, target, source));
     if (output.size == room) {
-        FUZZ_CHECK(ok);
+        FUZZ_CHECK(result != WinInitAdd::NoRoom);
     }
-    if (!ok) {
+    if (result != WinInitAdd::Added) {
         FUZZ_CHECK(outputSize == 0);
         return 0;
     }
@@ -125,5 +161,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  rewritten.compare(split, addedLength, AddedAt(file, split, target, source)) == 0;
     }
     FUZZ_CHECK(placed);
+
+    // The same request again, as a second run before the restart asks for it,
+    // adds nothing: unless the names break the line they make (a line end or
+    // an "=" in them, or a target that reads as a section header).
+    bool oneLine = target.find_first_of("=\r\n") == std::string::npos &&
+                   source.find_first_of("\r\n") == std::string::npos &&
+                   Trimmed(target).compare(0, 1, "[") != 0;
+    if (oneLine) {
+        size_t againRoom = WinInitRenameCapacity(outputSize, target.size(), source.size());
+        fuzz::Block again(againRoom);
+        size_t againSize = 12345;
+        FUZZ_CHECK(AddWinInitRename(rewritten.data(), rewritten.size(), targetBlock.bytes,
+                                    sourceBlock.bytes, again.bytes, again.size,
+                                    &againSize) == WinInitAdd::AlreadyListed);
+        FUZZ_CHECK(againSize == 0);
+    }
     return 0;
 }

@@ -253,9 +253,12 @@ void CheckSetupLine(Checker* checker, const ProfileEntry& entry, const std::stri
                 !SplitRegistryArgument(argument, keyPath, sizeof(keyPath), &valueName)) {
                 checker->Say(prefix + "ignored: no key path");
                 checker->Warn(
-                    Format("line %d: \"%s\" holds no backslash, so it names no key "
-                           "under HKEY_LOCAL_MACHINE; the line is ignored",
-                           line, argument));
+                    Format("line %d: \"%s\" %s, so it names no key under HKEY_LOCAL_MACHINE; "
+                           "the line is ignored",
+                           line, argument,
+                           strchr(argument, '\\') == nullptr
+                               ? "holds no backslash"
+                               : "has nothing in front of its last backslash"));
                 break;
             }
             std::string value = valueName[0] == '\0' ? std::string("the default value")

@@ -156,11 +156,61 @@ class AtTheNextStart(PreserveTestCase):
                 if b"x.txt" in before:
                     self.assertEqual(b"x", self.find("C:\\e2e\\y.txt"))
 
+    def two_deferrals(self, wininit, other_copy):
+        """Two runs before a restart that both find ZKUI2.dll in use: the second
+        with the same shared copy, or with a newer one found in another folder.
+        Returns the copy that must end in place."""
+        self.put("v6_0_0_99", SYSTEM + "\\ZKUI2.dll")
+        self.put("v6_0_0_100", SHARED + "\\ZKUI2.dll")
+        if wininit:
+            self.write(WININIT, b"[boot]\r\n")
+        args = (["--wininit"] if wininit else []) + ["--hold", SYSTEM + "\\ZKUI2.dll"]
+        self.drive(*args)
+        newest, source = "v6_0_0_100", SHARED + "\\ZKUI2.dll"
+        if other_copy:
+            newest, source = "v6_0_40000_0", SHARED + "\\Deep\\ZKUI2.dll"
+            self.put(newest, source)
+        self.drive(*args)
+
+        sources = [SHARED + "\\ZKUI2.dll"] + ([source] if other_copy else [])
+        if wininit:
+            lines = b"".join(b"NULL=C:\\windows\\system32\\ZKUI2.dll\r\n"
+                             b"C:\\windows\\system32\\ZKUI2.dll=" + s.encode() + b"\r\n"
+                             for s in sources)
+            self.assertEqual(b"[boot]\r\n[rename]\r\n" + lines[:-2], self.find(WININIT))
+        else:
+            self.assertEqual("".join("\\??\\C:\\windows\\system32\\ZKUI2.dll\\0\\0"
+                                     "\\??\\" + s + ".tmp\\0"
+                                     "!\\??\\C:\\windows\\system32\\ZKUI2.dll\\0"
+                                     for s in sources)[:-2], self.pending())
+
+        self.prefix.reboot()
+        # The file is there, and it is the newest copy.
+        self.assertEqual(fixture(newest), self.find(SYSTEM + "\\ZKUI2.dll"))
+        if not wininit:
+            for s in sources:
+                self.assertIsNone(self.find(s + ".tmp"))
+                self.assertIsNotNone(self.find(s))
+            self.assertIsNone(self.pending())
+
+    def test_two_deferrals_of_one_copy_through_the_rename_list(self):
+        self.two_deferrals(wininit=False, other_copy=False)
+
+    def test_two_deferrals_of_two_copies_through_the_rename_list(self):
+        self.two_deferrals(wininit=False, other_copy=True)
+
+    def test_two_deferrals_of_one_copy_through_wininit(self):
+        self.two_deferrals(wininit=True, other_copy=False)
+
+    def test_two_deferrals_of_two_copies_through_wininit(self):
+        self.two_deferrals(wininit=True, other_copy=True)
+
     def test_without_wininit_nothing_is_scheduled(self):
         self.put("v6_0_0_99", SYSTEM + "\\ZKUI2.dll")
         self.put("v6_0_0_100", SHARED + "\\ZKUI2.dll")
         log = self.drive("--wininit", "--hold", SYSTEM + "\\ZKUI2.dll")
-        self.assertIn("   ERROR: Couldn't open \"C:\\windows\\WinInit.ini\".\r\n", log)
+        self.assertIn("   ERROR: Couldn't create backup file for \"C:\\windows\\WinInit.ini\" "
+                      "(0x00000002).\r\n", log)
         self.assertIsNone(self.find(WININIT))
         self.prefix.reboot()
         self.assertEqual(fixture("v6_0_0_99"), self.find(SYSTEM + "\\ZKUI2.dll"))

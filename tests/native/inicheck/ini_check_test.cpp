@@ -173,7 +173,8 @@ TEST(IniCheck, DirectoriesShapeThePathsAndTheirLimits) {
     std::string name(230, 'n');
     CheckReport report =
         CheckProfile(ParseProfile("[S]\n11,zk.dll\n10,sub\\zk.ax\n11," + name + ".dll\n"), options);
-    EXPECT_TRUE(Has(report, "start D:\\WIN\\SYSTEM\\regsvr32.exe /s \"D:\\WIN\\SYSTEM\\zk.dll\""))
+    EXPECT_TRUE(
+        Has(report, "start \"D:\\WIN\\SYSTEM\\regsvr32.exe\" /s \"D:\\WIN\\SYSTEM\\zk.dll\""))
         << report.text;
     EXPECT_TRUE(Has(report, "/s \"D:\\WIN\\sub\\zk.ax\"")) << report.text;
     // 14 + 1 + 234 characters fit a path, but not the command line around it.
@@ -189,6 +190,26 @@ TEST(IniCheck, MissingSectionInstallsTheMonitorAndWarns) {
                     "as an error"));
     report = Check("[S]\n; only a comment\n", "S", "7");
     EXPECT_TRUE(Has(report, "warning: [S] has no lines to run\n")) << report.text;
+}
+
+TEST(IniCheck, RegistryLinesWithoutAKeyPathAreIgnored) {
+    struct Case {
+        const char* line;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"102,NoBackslash", "\"NoBackslash\" holds no backslash"},
+        {"102,\\ZkRootValue", "\"\\ZkRootValue\" has nothing in front of its last backslash"},
+        {"100,\\", "\"\\\" has nothing in front of its last backslash"},
+    };
+    for (const Case& c : cases) {
+        CheckReport report = Check(std::string("[S]\n") + c.line + "\n", "S", "xp");
+        EXPECT_TRUE(Has(report, "ignored: no key path")) << report.text;
+        EXPECT_TRUE(Has(report, std::string(c.why) +
+                                    ", so it names no key under HKEY_LOCAL_MACHINE; the line is "
+                                    "ignored"))
+            << report.text;
+    }
 }
 
 TEST(IniCheck, NoRovudevidAnywhereKeepsTheMonitorOut) {

@@ -29,7 +29,8 @@ std::string Append(const std::string& list, const char* target = kTarget,
     std::unique_ptr<char[]> buffer(new char[capacity]);
     list.copy(buffer.get(), list.size());
     size_t size = 0;
-    EXPECT_TRUE(AppendRenameRequest(buffer.get(), capacity, list.size(), target, temp, &size));
+    EXPECT_EQ(RenameAppend::Appended,
+              AppendRenameRequest(buffer.get(), capacity, list.size(), target, temp, &size));
     return std::string(buffer.get(), size);
 }
 
@@ -84,8 +85,8 @@ TEST(RenameList, RequestThatDoesNotFitLeavesTheBufferAlone) {
         memset(buffer.get(), 'x', needed);
         list.copy(buffer.get(), list.size());
         size_t size = 77;
-        EXPECT_FALSE(
-            AppendRenameRequest(buffer.get(), capacity, list.size(), kTarget, kTemp, &size))
+        EXPECT_EQ(RenameAppend::NoRoom,
+                  AppendRenameRequest(buffer.get(), capacity, list.size(), kTarget, kTemp, &size))
             << capacity;
         EXPECT_EQ(77u, size);
         EXPECT_EQ(list + std::string(needed - list.size(), 'x'), std::string(buffer.get(), needed));
@@ -93,14 +94,74 @@ TEST(RenameList, RequestThatDoesNotFitLeavesTheBufferAlone) {
     std::unique_ptr<char[]> buffer(new char[needed - 3]);
     list.copy(buffer.get(), list.size());
     size_t size = 0;
-    EXPECT_TRUE(AppendRenameRequest(buffer.get(), needed - 3, list.size(), kTarget, kTemp, &size));
+    EXPECT_EQ(RenameAppend::Appended,
+              AppendRenameRequest(buffer.get(), needed - 3, list.size(), kTarget, kTemp, &size));
     EXPECT_EQ(needed - 3, size);
 }
 
 TEST(RenameList, ListLargerThanItsBufferIsRefused) {
     char buffer[4] = {'a', 0, 'b', 0};
     size_t size = 0;
-    EXPECT_FALSE(AppendRenameRequest(buffer, 4, 5, "t", "s", &size));
+    EXPECT_EQ(RenameAppend::NoRoom, AppendRenameRequest(buffer, 4, 5, "t", "s", &size));
+}
+
+TEST(RenameList, AMoveOfTheSameCopyOntoTheSameTargetIsNotListedTwice) {
+    // At the start a second move of the same copy would find it gone, after
+    // its delete pair had removed the file the first one put in place.
+    struct Case {
+        const char* what;
+        std::string list;
+        RenameAppend expected;
+    };
+    const Case cases[] = {
+        {"our request", "\\??\\a\0\0"s + kRequest, RenameAppend::AlreadyListed},
+        {"our request before another", kRequest.substr(0, kRequest.size() - 1) + "s\0d\0\0"s,
+         RenameAppend::AlreadyListed},
+        {"letters in other case",
+         "\\??\\c:\\shared\\zkui2.DLL.TMP\0!\\??\\c:\\windows\\SYSTEM32\\zkui2.dll\0\0"s,
+         RenameAppend::AlreadyListed},
+        {"without prefixes or replace mark",
+         "C:\\Shared\\ZKUI2.dll.tmp\0C:\\WINDOWS\\system32\\ZKUI2.dll\0\0"s,
+         RenameAppend::AlreadyListed},
+        {"the move as the unterminated last pair",
+         "\\??\\C:\\Shared\\ZKUI2.dll.tmp\0!\\??\\C:\\WINDOWS\\system32\\ZKUI2.dll"s,
+         RenameAppend::AlreadyListed},
+        // Another copy for the same target: both copies exist, the later one
+        // ends in place.
+        {"another copy onto the target",
+         "\\??\\C:\\Other\\ZKUI2.dll.tmp\0!\\??\\C:\\WINDOWS\\system32\\ZKUI2.dll\0\0"s,
+         RenameAppend::Appended},
+        {"the copy onto another target",
+         "\\??\\C:\\Shared\\ZKUI2.dll.tmp\0!\\??\\C:\\WINDOWS\\system32\\ZKUI2RC.dll\0\0"s,
+         RenameAppend::Appended},
+        {"the copy deleted", "\\??\\C:\\Shared\\ZKUI2.dll.tmp\0\0\0"s, RenameAppend::Appended},
+        {"something moved onto the copy",
+         "\\??\\C:\\WINDOWS\\system32\\ZKUI2.dll\0!\\??\\C:\\Shared\\ZKUI2.dll.tmp\0\0"s,
+         RenameAppend::Appended},
+        {"the names past the closing NUL", "\0"s + kRequest, RenameAppend::Appended},
+        {"the copy's name as a prefix of the source",
+         "\\??\\C:\\Shared\\ZKUI2.dll.tmp2\0!\\??\\C:\\WINDOWS\\system32\\ZKUI2.dll\0\0"s,
+         RenameAppend::Appended},
+    };
+    for (const Case& c : cases) {
+        size_t capacity = RenameRequestCapacity(c.list.size(), strlen(kTarget), strlen(kTemp));
+        std::unique_ptr<char[]> buffer(new char[capacity]);
+        memset(buffer.get(), 'x', capacity);
+        c.list.copy(buffer.get(), c.list.size());
+        size_t size = 77;
+        EXPECT_EQ(c.expected,
+                  AppendRenameRequest(buffer.get(), capacity, c.list.size(), kTarget, kTemp, &size))
+            << c.what;
+        if (c.expected == RenameAppend::AlreadyListed) {
+            EXPECT_EQ(77u, size) << c.what;
+            EXPECT_EQ(c.list + std::string(capacity - c.list.size(), 'x'),
+                      std::string(buffer.get(), capacity))
+                << c.what;
+        } else {
+            EXPECT_EQ(kRequest, std::string(buffer.get(), size).substr(size - kRequest.size()))
+                << c.what;
+        }
+    }
 }
 
 }  // namespace

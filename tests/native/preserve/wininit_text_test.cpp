@@ -25,8 +25,8 @@ std::string Rewrite(const std::string& file, const char* target = kTarget,
     size_t capacity = WinInitRenameCapacity(file.size(), strlen(target), strlen(source));
     std::unique_ptr<char[]> output(new char[capacity]);
     size_t size = 0;
-    EXPECT_TRUE(
-        AddWinInitRename(input.get(), file.size(), target, source, output.get(), capacity, &size));
+    EXPECT_EQ(WinInitAdd::Added, AddWinInitRename(input.get(), file.size(), target, source,
+                                                  output.get(), capacity, &size));
     return std::string(output.get(), size);
 }
 
@@ -118,12 +118,69 @@ TEST(WinInitText, ResultThatDoesNotFitIsRefused) {
     size_t exact = Rewrite(file).size();
     std::unique_ptr<char[]> output(new char[exact]);
     size_t size = 5;
-    EXPECT_FALSE(AddWinInitRename(file.data(), file.size(), kTarget, kSource, output.get(),
-                                  exact - 1, &size));
+    EXPECT_EQ(WinInitAdd::NoRoom, AddWinInitRename(file.data(), file.size(), kTarget, kSource,
+                                                   output.get(), exact - 1, &size));
     EXPECT_EQ(0u, size);
-    EXPECT_TRUE(
-        AddWinInitRename(file.data(), file.size(), kTarget, kSource, output.get(), exact, &size));
+    EXPECT_EQ(WinInitAdd::Added, AddWinInitRename(file.data(), file.size(), kTarget, kSource,
+                                                  output.get(), exact, &size));
     EXPECT_EQ(exact, size);
+}
+
+TEST(WinInitText, AMoveOfTheSameSourceOntoTheSameTargetIsNotListedTwice) {
+    // A second pair would move the file that the first one put in place away
+    // again, and then find no source left to move.
+    struct Case {
+        const char* what;
+        std::string file;
+        WinInitAdd expected;
+    };
+    const Case cases[] = {
+        {"our lines", "[rename]\r\n" + kLines, WinInitAdd::AlreadyListed},
+        {"our lines before another section", "[rename]\r\n" + kLines + "\r\n[x]\r\n",
+         WinInitAdd::AlreadyListed},
+        {"the move alone, among other lines",
+         "[Rename]\r\na=b\r\nC:\\WINDOWS\\system32\\ZKUI2.dll=C:\\Shared\\ZKUI2.dll\r\nc=d",
+         WinInitAdd::AlreadyListed},
+        {"blanks around the names and other letters",
+         "[rename]\r\n c:\\windows\\SYSTEM32\\zkui2.dll \t=\tc:\\shared\\ZKUI2.DLL \r\n",
+         WinInitAdd::AlreadyListed},
+        {"a bare line feed", "[rename]\nC:\\WINDOWS\\system32\\ZKUI2.dll=C:\\Shared\\ZKUI2.dll\n",
+         WinInitAdd::AlreadyListed},
+        // Another source for the same target: both exist, the later one ends
+        // in place.
+        {"another source", "[rename]\r\nC:\\WINDOWS\\system32\\ZKUI2.dll=C:\\Other\\ZKUI2.dll\r\n",
+         WinInitAdd::Added},
+        {"the source onto another target",
+         "[rename]\r\nC:\\WINDOWS\\system32\\ZKUI2RC.dll=C:\\Shared\\ZKUI2.dll\r\n",
+         WinInitAdd::Added},
+        {"only the delete line", "[rename]\r\nNULL=C:\\WINDOWS\\system32\\ZKUI2.dll\r\n",
+         WinInitAdd::Added},
+        {"the names swapped",
+         "[rename]\r\nC:\\Shared\\ZKUI2.dll=C:\\WINDOWS\\system32\\ZKUI2.dll\r\n",
+         WinInitAdd::Added},
+        // Only the section that Windows reads counts.
+        {"the move in another section",
+         "[x]\r\nC:\\WINDOWS\\system32\\ZKUI2.dll=C:\\Shared\\ZKUI2.dll\r\n[rename]\r\n",
+         WinInitAdd::Added},
+        {"the move in a second rename section",
+         "[rename]\r\n[rename]\r\nC:\\WINDOWS\\system32\\ZKUI2.dll=C:\\Shared\\ZKUI2.dll\r\n",
+         WinInitAdd::Added},
+        {"the move without a section", "C:\\WINDOWS\\system32\\ZKUI2.dll=C:\\Shared\\ZKUI2.dll\r\n",
+         WinInitAdd::Added},
+    };
+    for (const Case& c : cases) {
+        size_t capacity = WinInitRenameCapacity(c.file.size(), strlen(kTarget), strlen(kSource));
+        std::unique_ptr<char[]> output(new char[capacity]);
+        size_t size = 5;
+        EXPECT_EQ(c.expected, AddWinInitRename(c.file.data(), c.file.size(), kTarget, kSource,
+                                               output.get(), capacity, &size))
+            << c.what;
+        if (c.expected == WinInitAdd::AlreadyListed) {
+            EXPECT_EQ(0u, size) << c.what;
+        } else {
+            EXPECT_NE(std::string::npos, std::string(output.get(), size).find(kLines)) << c.what;
+        }
+    }
 }
 
 }  // namespace

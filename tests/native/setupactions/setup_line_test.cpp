@@ -180,7 +180,7 @@ TEST(SetupLine, CommandLinesQuoteThePathAndRefuseWhatCannotBeQuoted) {
     EXPECT_EQ(BuildResult::Built,
               zk::BuildRegsvr32CommandLine(out, sizeof(out), "C:\\windows\\system32",
                                            "C:\\Program Files\\zk cam\\zk.ax"));
-    EXPECT_STREQ("C:\\windows\\system32\\regsvr32.exe /s \"C:\\Program Files\\zk cam\\zk.ax\"",
+    EXPECT_STREQ("\"C:\\windows\\system32\\regsvr32.exe\" /s \"C:\\Program Files\\zk cam\\zk.ax\"",
                  out);
     EXPECT_EQ(BuildResult::Built, zk::BuildServerCommandLine(out, sizeof(out), "C:\\a b\\t.exe"));
     EXPECT_STREQ("\"C:\\a b\\t.exe\" /REGSERVER", out);
@@ -197,8 +197,8 @@ TEST(SetupLine, CommandLinesQuoteThePathAndRefuseWhatCannotBeQuoted) {
 TEST(SetupLine, CommandLinesThatDoNotFitAreRefusedNotCut) {
     char out[zk::kSetupTextCapacity];
     const std::string directory = "C:\\s";
-    // Fixed text around the path: "\regsvr32.exe /s " and two quotes.
-    const size_t regsvrFixed = directory.size() + strlen("\\regsvr32.exe /s \"\"");
+    // Fixed text around the paths: "\regsvr32.exe /s " and four quotes.
+    const size_t regsvrFixed = directory.size() + strlen("\"\\regsvr32.exe\" /s \"\"");
     const std::string fits(zk::kSetupTextCapacity - 1 - regsvrFixed, 'a');
     EXPECT_EQ(BuildResult::Built,
               zk::BuildRegsvr32CommandLine(out, sizeof(out), directory.c_str(), fits.c_str()));
@@ -236,7 +236,10 @@ TEST(SetupLine, RegistryArgumentSplitsAtTheLastBackslash) {
         {"SOFTWARE\\A\\B\\C\\Value", true, "SOFTWARE\\A\\B\\C", "Value"},
         {"SOFTWARE\\A\\", true, "SOFTWARE\\A", ""},
         {"SOFTWARE\\A\\Value name, with comma", true, "SOFTWARE\\A", "Value name, with comma"},
-        {"\\Value", true, "", "Value"},
+        {"\\SOFTWARE\\Value", true, "\\SOFTWARE", "Value"},
+        // Nothing in front of the last backslash: HKEY_LOCAL_MACHINE itself.
+        {"\\Value", false, "", nullptr},
+        {"\\", false, "", nullptr},
         {"NoBackslash", false, "", nullptr},
         {"", false, "", nullptr},
     };
@@ -283,6 +286,45 @@ TEST(SetupLine, ACutLastLineIsFoundByALongerRead) {
     // One cut line is all there is: nothing is whole.
     EXPECT_EQ(0u, zk::WholeSectionLines("abc", 3, "abcdef", 6));
     EXPECT_EQ(0u, zk::WholeSectionLines("", 0, "", 0));
+}
+
+TEST(SetupLine, TheFirstLineNotRunIsNamedWholeWhereverTheReadEnded) {
+    struct Case {
+        const char* what;
+        const char* cut;
+        size_t count;
+        const char* longer;  // null: the second read could not be made
+        size_t longerCount;
+        const char* expected;  // null: every line ran
+    };
+    const Case cases[] = {
+        {"cut inside a line", "a.dll\0b.d\0", 9, "a.dll\0b.dll\0c.dll\0", 17, "b.dll"},
+        // The read ended just after a whole line: nothing was cut, but the
+        // lines behind it were never read.
+        {"ended at a line's end", "a.dll\0b.dll\0", 11,
+         "a.dll\0b.dll\0"
+         "103,NO_ROVudevid\0",
+         28, "103,NO_ROVudevid"},
+        {"the whole section", "a.dll\0b.dll\0", 11, "a.dll\0b.dll\0", 11, nullptr},
+        {"no second read, cut", "a.dll\0b.d\0", 9, nullptr, 0, "b.d"},
+        // Without a second read the last line is not trusted to be whole.
+        {"no second read, ended at a line's end", "a.dll\0b.dll\0", 11, nullptr, 0, "b.dll"},
+        {"a second read that ended sooner", "a.dll\0b.d\0", 9, "a.dll\0", 5, "b.d"},
+        {"the first line cut", "abc\0", 3, "abcdef\0", 6, "abcdef"},
+        {"a next line longer than the second read", "a.dll\0b.dll\0", 11, "a.dll\0b.dll\0xyz", 15,
+         "xyz"},
+    };
+    for (const Case& c : cases) {
+        size_t whole = zk::WholeSectionLines(c.cut, c.count, c.longer, c.longerCount);
+        const char* line = nullptr;
+        size_t length = 0;
+        bool found =
+            zk::FirstLineNotRun(c.cut, c.count, whole, c.longer, c.longerCount, &line, &length);
+        EXPECT_EQ(c.expected != nullptr, found) << c.what;
+        if (found && c.expected != nullptr) {
+            EXPECT_EQ(c.expected, std::string(line, length)) << c.what;
+        }
+    }
 }
 
 }  // namespace

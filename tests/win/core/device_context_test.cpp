@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "common/win_handles.h"
 #include "core/install_log.h"
 #include "core/library.h"
 #include "core/tracked_alloc.h"
@@ -150,6 +151,49 @@ TEST(DeviceContext, ContextsAndBlocksFromManyThreadsAreAllReleased) {
     std::string text = log.Read();
     EXPECT_GT(CountOf(text, "Start co-installer:"), 0u);
     EXPECT_EQ(CountOf(text, "Start co-installer:"), CountOf(text, "Stop co-installer:"));
+}
+
+struct RaceWork {
+    HANDLE start;  // manual-reset event that lets every thread go at once
+    const void* handle;
+    DeviceContext* got;
+};
+
+DWORD WINAPI RaceWorker(void* parameter) {
+    auto* work = static_cast<RaceWork*>(parameter);
+    WaitForSingleObject(work->start, INFINITE);
+    work->got = GetDeviceContext(work->handle);
+    return 0;
+}
+
+TEST(DeviceContext, ThreadsAskingForTheSameNewHandleAtOnceShareOneRecord) {
+    zktest::FreshInstallLog log;
+    const uint32_t contextsBefore = GetDeviceContextCount();
+    for (uintptr_t round = 0; round < 30; ++round) {
+        const void* handle = Handle(0x7000 + round);
+        zk::UniqueHandle start(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(start.IsValid());
+        std::vector<RaceWork> work(6, RaceWork{start.Get(), handle, nullptr});
+        std::vector<zk::UniqueHandle> owned;
+        std::vector<HANDLE> threads;
+        for (RaceWork& w : work) {
+            owned.emplace_back(CreateThread(nullptr, 0, RaceWorker, &w, 0, nullptr));
+            ASSERT_TRUE(owned.back().IsValid());
+            threads.push_back(owned.back().Get());
+        }
+        SetEvent(start.Get());
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(static_cast<DWORD>(threads.size()),
+                                                        threads.data(), TRUE, 60000));
+        uint32_t listed = GetDeviceContextCount() - contextsBefore;
+        for (const RaceWork& w : work) {
+            EXPECT_EQ(work[0].got, w.got) << "round " << round;
+        }
+        // Release every record there is, so that a failure does not spill over.
+        while (DeviceContext* context = FindDeviceContext(handle)) {
+            ReleaseDeviceContext(context);
+        }
+        ASSERT_EQ(1u, listed) << "round " << round;
+    }
 }
 
 }  // namespace

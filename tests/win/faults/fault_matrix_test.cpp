@@ -417,11 +417,12 @@ const FaultRow kWinInitRows[] = {
      [](Scene& s) {
          s.run = Run::SetupEntry;
          PlantCodecInUse(s);
-         s.Logged("ERROR: Couldn't open \"" + zktest::SavedWinInit::Path() + "\".");
+         s.Logged("ERROR: Couldn't create backup file for \"" + zktest::SavedWinInit::Path() +
+                  "\" (0x00000002).");
      }},
     {"ReadOnlyWinInitGetsTheRequest", "win98",
-     // Run as root, Wine does not refuse writes to a read-only file: the
-     // request is added and the old lines stay.
+     // Windows 98 renames a read-only file as any other: the new file takes
+     // its name by MoveFileA steps, the request is added and the old lines stay.
      [](Scene& s) {
          CodecCopies copies = PlantCodecInUse(s);
          PlantWinInit(s, "[rename]\r\nNUL=C:\\a.txt\r\n", true);
@@ -433,7 +434,8 @@ const FaultRow kWinInitRows[] = {
          PlantCodecInUse(s);
          PlantWinInit(s, "[rename]\r\nNUL=C:\\a.txt\r\n");
          s.HoldOpen(zktest::SavedWinInit::Path(), 0);
-         s.Logged("ERROR: Couldn't open \"" + zktest::SavedWinInit::Path() + "\".");
+         s.Logged("ERROR: Couldn't create backup file for \"" + zktest::SavedWinInit::Path() +
+                  "\" (0x00000020).");
      }},
     {"LinesOf1000CharactersStayWhole", "win98",
      [](Scene& s) {
@@ -545,8 +547,9 @@ const FaultRow kControlFileRows[] = {
          }
          s.Section(lines);
          s.Logged(
-             "WARNING: Section CamInstall is longer than 500 characters; its cut last line "
-             "is not run: 102,");
+             "WARNING: Section CamInstall is longer than 500 characters; its lines from this "
+             "one on are not run: " +
+             ValueLine("v14"));
      }},
     {"LineOf259CharactersRuns", "win2k",
      [](Scene& s) {

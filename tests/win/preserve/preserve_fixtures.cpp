@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include "preserve/file_operations.h"
 #include "test_support.h"
 
 namespace zktest {
@@ -128,6 +129,61 @@ SavedWinInit::~SavedWinInit() {
             WriteFileBytes(path, saved_[i].bytes);
         }
     }
+}
+
+}  // namespace zktest
+
+namespace zktest {
+
+namespace {
+
+std::vector<FailRule> g_rules;
+int g_calls[4] = {0, 0, 0, 0};
+
+bool Fails(FileCall call, const char* from, const char* to) {
+    ++g_calls[static_cast<int>(call)];
+    for (FailRule& rule : g_rules) {
+        if (rule.call == call && lstrcmpiA(rule.from.c_str(), from) == 0 &&
+            (rule.to.empty() || lstrcmpiA(rule.to.c_str(), to) == 0) && rule.pass-- <= 0) {
+            SetLastError(rule.error);
+            return true;
+        }
+    }
+    return false;
+}
+
+BOOL WINAPI FailingCopy(LPCSTR from, LPCSTR to, BOOL failIfExists) {
+    return !Fails(FileCall::Copy, from, to) && CopyFileA(from, to, failIfExists);
+}
+BOOL WINAPI FailingMove(LPCSTR from, LPCSTR to) {
+    return !Fails(FileCall::Move, from, to) && MoveFileA(from, to);
+}
+BOOL WINAPI FailingMoveEx(LPCSTR from, LPCSTR to, DWORD flags) {
+    return !Fails(FileCall::MoveEx, from, to) && MoveFileExA(from, to, flags);
+}
+BOOL WINAPI FailingDelete(LPCSTR path) {
+    return !Fails(FileCall::Delete, path, "") && DeleteFileA(path);
+}
+
+const FileOperations kFailingOperations = {FailingCopy, FailingMove, FailingMoveEx, FailingDelete};
+
+}  // namespace
+
+FailingFileOperations::FailingFileOperations(std::vector<FailRule> rules) {
+    g_rules = std::move(rules);
+    for (int& calls : g_calls) {
+        calls = 0;
+    }
+    SetPreserveFileOperations(&kFailingOperations);
+}
+
+FailingFileOperations::~FailingFileOperations() {
+    SetPreserveFileOperations(nullptr);
+    g_rules.clear();
+}
+
+int FailingFileOperations::Calls(FileCall call) {
+    return g_calls[static_cast<int>(call)];
 }
 
 }  // namespace zktest

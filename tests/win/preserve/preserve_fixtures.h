@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zktest {
 
@@ -61,6 +62,35 @@ private:
         std::string bytes;
     };
     Saved saved_[3];
+};
+
+}  // namespace zktest
+
+namespace zktest {
+
+// The preservation code's file operations with some calls made to fail, for
+// as long as the object lives: each rule fails the calls of its kind from and
+// to the paths it names (an empty target: any; names compared without regard
+// to case), with its error, once the first `pass` of them went through.
+// Everything else goes to the system.
+enum class FileCall { Copy, Move, MoveEx, Delete };
+struct FailRule {
+    FileCall call;
+    std::string from;
+    std::string to;
+    unsigned long error;
+    int pass = 0;
+};
+
+class FailingFileOperations {
+public:
+    explicit FailingFileOperations(std::vector<FailRule> rules);
+    ~FailingFileOperations();
+    FailingFileOperations(const FailingFileOperations&) = delete;
+    FailingFileOperations& operator=(const FailingFileOperations&) = delete;
+
+    // How many calls of a kind were made, failed or not.
+    static int Calls(FileCall call);
 };
 
 }  // namespace zktest

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win_handles.h"
 #include "core/device_context.h"
 #include "core/system_message.h"
 #include "core/tracked_alloc.h"
@@ -143,7 +144,7 @@ TEST_F(RestorePass, StrictlyNewerSharedCopyReplacesTheInstalledOne) {
     }
 }
 
-std::string DeleteError(const char* name, DWORD error) {
+std::string FileError(const char* verb, const char* name, DWORD error) {
     char text[MAX_PATH];
     GetSystemMessageText(error, text, sizeof(text));
     char code[16];
@@ -154,7 +155,11 @@ std::string DeleteError(const char* name, DWORD error) {
     for (const char* c = text; *c != '\0'; ++c) {
         stored += *c == '\n' ? "\r\n" : std::string(1, *c);
     }
-    return "   ERROR: Couldn't delete "s + name + ". " + code + " - " + stored;
+    return "   ERROR: Couldn't "s + verb + " " + name + ". " + code + " - " + stored;
+}
+
+std::string DeleteError(const char* name, DWORD error) {
+    return FileError("delete", name, error);
 }
 
 std::string PendingRequest(const std::string& target, const std::string& source) {
@@ -249,6 +254,216 @@ TEST_F(RestorePass, InstalledFileIsKeptUntilItsReplacementIsInPlace) {
     EXPECT_FALSE(FileExists(Installed(3) + ".new"));
     EXPECT_FALSE(FileExists(Installed(3) + ".old"));
     EXPECT_EQ("", ReadPendingRenames());
+}
+
+TEST_F(RestorePass, WhicheverStepFailsTheInstalledNameHoldsTheOldFileOrTheNewOne) {
+    const std::string I = Installed(3);
+    const std::string N = I + ".new";
+    const std::string O = I + ".old";
+    const std::string F = Shared(3);
+    const DWORD kFull = ERROR_DISK_FULL;
+    const DWORD kDenied = ERROR_ACCESS_DENIED;
+    const FileCall kCopy = FileCall::Copy;
+    const FileCall kMove = FileCall::Move;
+    const FileCall kDelete = FileCall::Delete;
+    const std::string kept = "   ERROR: Couldn't put " + I + " back; it is kept as " + O + ".\r\n";
+    struct Case {
+        const char* what;
+        std::vector<FailRule> rules;
+        const char* installed;  // what the installed name holds afterwards; null: nothing
+        const char* old;        // what is left as ".old"; null: nothing
+        const char* fresh;      // what is left as ".new"; null: nothing
+        std::string errors;     // the log lines after "Restoring"
+    };
+    const std::vector<Case> cases = {
+        {"the copy beside it",
+         {{kCopy, F, N, kFull}},
+         kV99,
+         nullptr,
+         nullptr,
+         FileError("copy", "ZKUI2.dll", kFull)},
+        {"the move aside",
+         {{kMove, I, O, kDenied}},
+         kV99,
+         nullptr,
+         nullptr,
+         DeleteError("ZKUI2.dll", kDenied)},
+        {"the move in",
+         {{kMove, N, I, kFull}},
+         kV99,
+         nullptr,
+         nullptr,
+         FileError("copy", "ZKUI2.dll", kFull)},
+        {"the move in and the move back",
+         {{kMove, N, I, kFull}, {kMove, O, I, kDenied}},
+         kV99,
+         nullptr,
+         nullptr,
+         FileError("copy", "ZKUI2.dll", kFull)},
+        {"the move in and every way back for the old file",
+         {{kMove, N, I, kFull}, {kMove, O, I, kDenied}, {kCopy, O, I, kDenied}},
+         kV100,
+         nullptr,
+         nullptr,
+         FileError("copy", "ZKUI2.dll", kFull)},
+        {"the move in and every way back for either file",
+         {{kMove, N, I, kFull},
+          {kMove, O, I, kDenied},
+          {kCopy, O, I, kDenied},
+          {kCopy, N, I, kFull}},
+         nullptr,
+         kV99,
+         kV100,
+         FileError("copy", "ZKUI2.dll", kFull) + kept},
+        {"the delete of the old file",
+         {{kDelete, O, "", kDenied}},
+         kV99,
+         nullptr,
+         nullptr,
+         DeleteError("ZKUI2.dll", kDenied)},
+        {"the delete and the move off",
+         {{kDelete, O, "", kDenied}, {kMove, I, N, kFull}},
+         kV100,
+         kV99,
+         nullptr,
+         DeleteError("ZKUI2.dll", kDenied)},
+        {"the delete and the move back",
+         {{kDelete, O, "", kDenied}, {kMove, O, I, kFull}},
+         kV99,
+         nullptr,
+         nullptr,
+         DeleteError("ZKUI2.dll", kDenied)},
+        {"the delete and every way back for the old file",
+         {{kDelete, O, "", kDenied}, {kMove, O, I, kFull}, {kCopy, O, I, kFull}},
+         kV100,
+         nullptr,
+         nullptr,
+         DeleteError("ZKUI2.dll", kDenied)},
+        {"the delete and every way back for either file",
+         {{kDelete, O, "", kDenied},
+          {kMove, O, I, kFull},
+          {kCopy, O, I, kFull},
+          {kMove, N, I, kFull, 1},
+          {kCopy, N, I, kFull}},
+         nullptr,
+         kV99,
+         kV100,
+         DeleteError("ZKUI2.dll", kDenied) + kept},
+    };
+    for (const Case& c : cases) {
+        Clean();
+        SavedPendingRenames noRequests;
+        PutFixture(kV99, I);
+        PutFixture(kV100, F);
+        std::string log;
+        {
+            FailingFileOperations failing(c.rules);
+            log = Pass(false);
+        }
+        EXPECT_EQ(OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " + F +
+                                 "\r\n" + c.errors),
+                  log)
+            << c.what;
+        struct Left {
+            const std::string& path;
+            const char* fixture;
+        };
+        for (const Left& left : {Left{I, c.installed}, Left{O, c.old}, Left{N, c.fresh}}) {
+            if (left.fixture == nullptr) {
+                EXPECT_FALSE(FileExists(left.path)) << c.what << ": " << left.path;
+            } else {
+                EXPECT_EQ(FixtureBytes(left.fixture), ReadFileBytes(left.path))
+                    << c.what << ": " << left.path;
+            }
+        }
+        // The replacement is left to the next start in every case.
+        EXPECT_EQ(PendingRequest(I, F) + "\0"s, ReadPendingRenames()) << c.what;
+        EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(F)) << c.what;
+    }
+}
+
+TEST_F(RestorePass, ACopyThatFailsBesideAFileInUseIsReportedAsItsDelete) {
+    // Deleting first, as the plain order does, would have failed on such a
+    // file before any copy was tried.
+    const std::string I = Installed(3);
+    const std::string F = Shared(3);
+    enum class Installed { Free, InUse, ReadOnly };
+    struct Case {
+        const char* what;
+        Installed installed;
+        bool folderInTheWay;  // a folder where the copy goes: the copy fails
+        std::vector<FailRule> rules;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"in use, a folder in the way",
+         Installed::InUse,
+         true,
+         {},
+         DeleteError("ZKUI2.dll", ERROR_SHARING_VIOLATION)},
+        {"in use, disk full",
+         Installed::InUse,
+         false,
+         {{FileCall::Copy, F, I + ".new", ERROR_DISK_FULL}},
+         DeleteError("ZKUI2.dll", ERROR_SHARING_VIOLATION)},
+        {"read-only, disk full",
+         Installed::ReadOnly,
+         false,
+         {{FileCall::Copy, F, I + ".new", ERROR_DISK_FULL}},
+         DeleteError("ZKUI2.dll", ERROR_ACCESS_DENIED)},
+        {"free, a folder in the way",
+         Installed::Free,
+         true,
+         {},
+         FileError("copy", "ZKUI2.dll", ERROR_ACCESS_DENIED)},
+    };
+    for (const Case& c : cases) {
+        Clean();
+        SavedPendingRenames noRequests;
+        PutFixture(kV99, I);
+        PutFixture(kV100, F);
+        if (c.installed == Installed::ReadOnly) {
+            SetFileAttributesA(I.c_str(), FILE_ATTRIBUTE_READONLY);
+        }
+        if (c.folderInTheWay) {
+            ASSERT_TRUE(CreateDirectoryA((I + ".new").c_str(), nullptr));
+        }
+        zk::UniqueFileHandle inUse(c.installed == Installed::InUse
+                                       ? CreateFileA(I.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                     nullptr, OPEN_EXISTING, 0, nullptr)
+                                       : INVALID_HANDLE_VALUE);
+        std::string log;
+        {
+            FailingFileOperations failing(c.rules);
+            log = Pass(false);
+        }
+        inUse.Reset();
+        RemoveDirectoryA((I + ".new").c_str());
+        EXPECT_EQ(OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " + F +
+                                 "\r\n" + c.error),
+                  log)
+            << c.what;
+        EXPECT_EQ(FixtureBytes(kV99), ReadFileBytes(I)) << c.what;
+        EXPECT_EQ(PendingRequest(I, F) + "\0"s, ReadPendingRenames()) << c.what;
+    }
+}
+
+TEST_F(RestorePass, AFailureWithoutSystemTextStillEndsItsLine) {
+    // An error code the system has no text for: the line ends all the same,
+    // and the next row's first line stands on its own.
+    const DWORD kUnknown = 0x2000ABCD;
+    PutFixture(kV99, Installed(3));
+    PutFixture(kV100, Shared(3));
+    std::string log;
+    {
+        FailingFileOperations failing(
+            {{FileCall::Copy, Shared(3), Installed(3) + ".new", kUnknown}});
+        log = Pass(false);
+    }
+    EXPECT_EQ(
+        OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " + Shared(3) +
+                       "\r\n   ERROR: Couldn't copy ZKUI2.dll. 0x2000ABCD - \r\n"),
+        log);
 }
 
 TEST_F(RestorePass, ReplacesTheFilesOfEveryInstallLocation) {

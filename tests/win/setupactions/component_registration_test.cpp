@@ -59,7 +59,8 @@ TEST(ComponentRegistration, DllAndAxWordsGoThroughRegsvr32) {
         // The real regsvr32 loaded the component and called DllRegisterServer,
         // silently, from the system directory.
         std::string record = zktest::WaitForRecord(copy.Record());
-        EXPECT_EQ(zktest::SystemDirectory() + "\\regsvr32.exe /s \"" + copy.Path() + "\"", record)
+        EXPECT_EQ("\"" + zktest::SystemDirectory() + "\\regsvr32.exe\" /s \"" + copy.Path() + "\"",
+                  record)
             << name;
     }
 }

@@ -318,9 +318,10 @@ TEST(SetupSection, OnlyWholeLinesOfALongSectionRun) {
         snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
         expected += Registered(path, "");
     }
+    // The line the read cut is named whole.
     expected +=
-        "   WARNING: Section Long is longer than 500 characters; its cut last line is not run: "
-        "12,line19_abcdefghij.oc\n";
+        "   WARNING: Section Long is longer than 500 characters; its lines from this one on are "
+        "not run: 12,line19_abcdefghij.ocx\n";
     EXPECT_EQ(expected + kMonitorLine, run.log);
 
     // A section that just fits runs to its last line, whatever the count says.
@@ -330,6 +331,26 @@ TEST(SetupSection, OnlyWholeLinesOfALongSectionRun) {
         EXPECT_NE(std::string::npos, run.log.find(Registered(last + 3, ""))) << run.log;
         EXPECT_EQ(std::string::npos, run.log.find("WARNING")) << run.log;
     }
+}
+
+TEST(SetupSection, LinesBehindAReadThatEndedAtALineEndAreNamed) {
+    // The twentieth line ends exactly where the 500-character read does, so
+    // nothing is cut; the module check behind it is never read, and the
+    // monitor it declines is installed: the log must say so.
+    SetupIni ini("[Long]\r\n" + NumberedLines(19) + "12,last_xxxxxxxxxxxxxxx\r\n" +
+                 "103,NO_ROVudevid\r\n12,after.ocx\r\n");
+    Outcome run = RunSection("Long");
+    std::string expected = RunHeader("Long");
+    for (int i = 0; i < 19; ++i) {
+        char path[32];
+        snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
+        expected += Registered(path, "");
+    }
+    expected += Registered("last_xxxxxxxxxxxxxxx", "");
+    expected +=
+        "   WARNING: Section Long is longer than 500 characters; its lines from this one on are "
+        "not run: 103,NO_ROVudevid\n";
+    EXPECT_EQ(expected + kMonitorLine, run.log);
 }
 
 TEST(SetupSection, LinesAndPathsThatDoNotFitAreRefused) {
@@ -353,14 +374,23 @@ TEST(SetupSection, LinesAndPathsThatDoNotFitAreRefused) {
         {"102,NoKeyPath",
          "   CreateRegKeyHKLM: NoKeyPath \n"
          "   WARNING: CreateRegKeyHKLM: NoKeyPath names no key; line ignored.\n"},
+        // An empty key path would be HKEY_LOCAL_MACHINE itself.
+        {"102,\\ZkRootValue",
+         "   CreateRegKeyHKLM: \\ZkRootValue \n"
+         "   WARNING: CreateRegKeyHKLM: \\ZkRootValue names no key; line ignored.\n"},
+        {"100,\\ZkRootValue",
+         "   DeleteRegKeyHKLM: \\ZkRootValue \n"
+         "   WARNING: DeleteRegKeyHKLM: \\ZkRootValue names no key; line ignored.\n"},
     };
     for (const Case& c : cases) {
         SetupIni ini("[Fit]\r\n" + c.line + "\r\nafter\r\n");
         Outcome run = RunSection("Fit");
         // The refused line is skipped; the next one still runs.
         EXPECT_EQ(RunHeader("Fit") + c.logged + Registered("after", "") + kMonitorLine, run.log);
+        // Nothing is written at the root of HKEY_LOCAL_MACHINE.
+        EXPECT_FALSE(zktest::ReadHklmValue("", "NoKeyPath").exists) << c.line;
+        EXPECT_FALSE(zktest::ReadHklmValue("", "ZkRootValue").exists) << c.line;
     }
-    EXPECT_FALSE(zktest::ReadHklmValue("", "NoKeyPath").exists);
 }
 
 // A device of the test INF with its best driver selected, as the device

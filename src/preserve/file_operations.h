@@ -1,0 +1,20 @@
+// The file operations that put shared files in place and rewrite WinInit.ini,
+// in one table, so that a test can make any one of them fail at any step and
+// see that no step leaves a file missing. They are the system's own otherwise.
+#pragma once
+
+#include <windows.h>
+
+struct FileOperations {
+    BOOL(WINAPI* copyFile)(LPCSTR existing, LPCSTR target, BOOL failIfExists);
+    BOOL(WINAPI* moveFile)(LPCSTR existing, LPCSTR target);
+    BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR target, DWORD flags);
+    BOOL(WINAPI* deleteFile)(LPCSTR path);
+};
+
+// The table in use.
+const FileOperations& PreserveFileOperations();
+
+// Puts a test's table in use; null puts the system's functions back. The
+// table must outlive its use.
+void SetPreserveFileOperations(const FileOperations* operations);
