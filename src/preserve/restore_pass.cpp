@@ -159,11 +159,16 @@ void RestoreRow(DeviceContext* context, const ProtectedFile& row, bool useWinIni
         return;
     }
 
-    char found[kFoundPathSize];
-    FileVersion previous;
-    FindNewestSharedCopy(row, found, sizeof(found), &previous);
     FileVersion current;
     GetFileVersion(installed, &current);
+    // A shared copy built for another machine type than the installed file
+    // (a 64-bit copy beside a 32-bit one) never takes its place. An installed
+    // file that is no readable image sets no bound.
+    CopyGuard guard = {context, 0, current};
+    bool guarded = GetFileMachineType(installed, &guard.machine);
+    char found[kFoundPathSize];
+    FileVersion previous;
+    FindNewestSharedCopy(row, found, sizeof(found), &previous, guarded ? &guard : nullptr);
     LogMessage(context, "New file version %d.%d.%d.%d.\n", current.major, current.minor,
                current.build, current.revision);
     LogMessage(context, "Previous file version %d.%d.%d.%d.\n", previous.major, previous.minor,

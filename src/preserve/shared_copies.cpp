@@ -6,14 +6,51 @@
 
 #include "common/bounded_text.h"
 #include "common/win_handles.h"
+#include "core/install_log.h"
 #include "core/tracked_alloc.h"
 #include "launch/path_template.h"
+#include "preserve/machine_type.h"
 
 namespace {
 
 const FileVersion kNoVersion = {0, 0, 0, 0};
 
+// True when the copy at path may stand in for the installed file. A copy of
+// another machine type may not; when it would have been put in place, the log
+// names it.
+bool IsSameMachine(const CopyGuard* guard, const char* path, const FileVersion& version) {
+    if (guard == nullptr) {
+        return true;
+    }
+    uint16_t machine = 0;
+    if (GetFileMachineType(path, &machine) && machine == guard->machine) {
+        return true;
+    }
+    if (IsNewerVersion(version, guard->installed)) {
+        LogMessage(guard->context,
+                   "WARNING: %s is built for machine 0x%04X, the installed file for 0x%04X; "
+                   "not put in place.\n",
+                   path, static_cast<unsigned>(machine), static_cast<unsigned>(guard->machine));
+    }
+    return false;
+}
+
 }  // namespace
+
+bool GetFileMachineType(const char* path, uint16_t* machine) {
+    zk::UniqueFileHandle file(CreateFileA(path, GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        return false;
+    }
+    unsigned char head[kPeMachineProbeSize];
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), head, sizeof(head), &read, nullptr)) {
+        return false;
+    }
+    return ReadPeMachine(head, read, machine);
+}
 
 uint32_t GetFileVersion(const char* path, FileVersion* version) {
     *version = kNoVersion;
@@ -45,14 +82,15 @@ uint32_t GetFileVersion(const char* path, FileVersion* version) {
 }
 
 void SearchNewestCopy(const char* directory, const char* fileName, char* bestPath,
-                      size_t bestPathSize, FileVersion* bestVersion) {
+                      size_t bestPathSize, FileVersion* bestVersion, const CopyGuard* guard) {
     zk::FixedText<MAX_PATH> path;
     if (path.Format("%s\\%s", directory, fileName)) {
         FileVersion candidate;
         GetFileVersion(path.c_str(), &candidate);
         // A path that does not fit the caller's buffer cannot be handed on,
         // so that copy is not chosen; the best one so far stays intact.
-        if (IsNewerVersion(candidate, *bestVersion) && strlen(path.c_str()) < bestPathSize) {
+        if (IsNewerVersion(candidate, *bestVersion) && strlen(path.c_str()) < bestPathSize &&
+            IsSameMachine(guard, path.c_str(), candidate)) {
             *bestVersion = candidate;
             zk::CopyText(bestPath, bestPathSize, path.c_str());
         }
@@ -74,13 +112,13 @@ void SearchNewestCopy(const char* directory, const char* fileName, char* bestPat
             continue;
         }
         if (path.Format("%s\\%s", directory, entry.cFileName)) {
-            SearchNewestCopy(path.c_str(), fileName, bestPath, bestPathSize, bestVersion);
+            SearchNewestCopy(path.c_str(), fileName, bestPath, bestPathSize, bestVersion, guard);
         }
     } while (FindNextFileA(find.Get(), &entry));
 }
 
 void FindNewestSharedCopy(const ProtectedFile& row, char* bestPath, size_t bestPathSize,
-                          FileVersion* version) {
+                          FileVersion* version, const CopyGuard* guard) {
     if (row.installedPath == nullptr || row.searchRoot == nullptr) {
         return;
     }
@@ -99,5 +137,5 @@ void FindNewestSharedCopy(const ProtectedFile& row, char* bestPath, size_t bestP
     if (!root) {
         return;
     }
-    SearchNewestCopy(root.Chars(), row.fileName, bestPath, bestPathSize, version);
+    SearchNewestCopy(root.Chars(), row.fileName, bestPath, bestPathSize, version, guard);
 }

@@ -13,6 +13,9 @@ extern const char kV100[];         // 6.0.0.100
 extern const char kVBuild1[];      // 6.0.1.0
 extern const char kVBuild40000[];  // 6.0.40000.0
 extern const char kNoVersion[];    // no version resource
+// 6.0.1.0, built for the other processor than the test program (a 64-bit
+// image in the x86 build, a 32-bit one in the x64 build).
+extern const char kOtherMachineVBuild1[];
 
 std::string FixturePath(const char* name);
 std::string FixtureBytes(const char* name);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -464,6 +465,68 @@ TEST_F(RestorePass, AFailureWithoutSystemTextStillEndsItsLine) {
         OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " + Shared(3) +
                        "\r\n   ERROR: Couldn't copy ZKUI2.dll. 0x2000ABCD - \r\n"),
         log);
+}
+
+TEST_F(RestorePass, ACopyBuiltForAnotherMachineNeverTakesTheInstalledFilesPlace) {
+    // This build's machine type and the other one, as the PE headers give them.
+    const unsigned own = kIs64BitBuild ? 0x8664 : 0x014C;
+    const unsigned other = kIs64BitBuild ? 0x014C : 0x8664;
+    auto warning = [](const std::string& path, unsigned copy, unsigned installed) {
+        char text[400];
+        snprintf(text, sizeof(text),
+                 "   WARNING: %s is built for machine 0x%04X, the installed file for 0x%04X; "
+                 "not put in place.\r\n",
+                 path.c_str(), copy, installed);
+        return std::string(text);
+    };
+    const std::string folder = CommonFilesDirectory() + "\\Marvshrd\\";
+    const std::string foreign = folder + "x64\\ZKUI2.dll";
+    const std::string native = folder + "x86\\ZKUI2.dll";
+    struct Case {
+        const char* what;
+        const char* installed;
+        std::vector<std::pair<std::string, const char*>> shared;
+        const char* result;
+        std::string lines;
+    };
+    const std::vector<Case> cases = {
+        {"the only newer copy is of the other machine",
+         kV99,
+         {{foreign, kOtherMachineVBuild1}},
+         kV99,
+         "   Processing ZKUI2.dll.\r\n" + warning(foreign, other, own) +
+             "   New file version 6.0.0.99.\r\n   Previous file version 0.0.0.0.\r\n"},
+        {"a copy of each machine in one tree: the older one of the own machine wins",
+         kV99,
+         {{foreign, kOtherMachineVBuild1}, {native, kV100}},
+         kV100,
+         "   Processing ZKUI2.dll.\r\n" + warning(foreign, other, own) +
+             "   New file version 6.0.0.99.\r\n   Previous file version 6.0.0.100.\r\n"
+             "   Restoring " +
+             native + "\r\n"},
+        {"a copy of the other machine no newer than the installed file is not named",
+         kVBuild40000,
+         {{foreign, kOtherMachineVBuild1}},
+         kVBuild40000,
+         Triple("ZKUI2.dll", "6.0.40000.0")},
+        {"an installed file of the other machine keeps its place too",
+         kOtherMachineVBuild1,
+         {{native, kVBuild40000}},
+         kOtherMachineVBuild1,
+         "   Processing ZKUI2.dll.\r\n" + warning(native, own, other) +
+             "   New file version 6.0.1.0.\r\n   Previous file version 0.0.0.0.\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Clean();
+        PutFixture(c.installed, Installed(3));
+        for (const auto& copy : c.shared) {
+            PutFixture(copy.second, copy.first);
+        }
+        EXPECT_EQ(OnlyRow(3, c.lines), Pass(false));
+        EXPECT_EQ(FixtureBytes(c.result), ReadFileBytes(Installed(3)));
+        EXPECT_EQ("", ReadPendingRenames());
+    }
 }
 
 TEST_F(RestorePass, ReplacesTheFilesOfEveryInstallLocation) {
