@@ -6,9 +6,10 @@ namespace zk::pkgcheck {
 
 namespace {
 
-// What SetupAPI trims: the ANSI code page's blanks (0xA0 is a no-break space).
+// What SetupAPI trims: the ANSI code page's blanks (0xA0 is a no-break space),
+// the carriage return among them.
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\xA0';
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\xA0';
 }
 
 size_t SkipBlanks(const std::string& text, size_t position) {
@@ -18,7 +19,7 @@ size_t SkipBlanks(const std::string& text, size_t position) {
     return position;
 }
 
-// The file as single-byte text without carriage returns, cut at ^Z. False
+// The file as single-byte text, cut at ^Z. False
 // when an ANSI file holds a NUL byte, which SetupAPI does not read as ANSI.
 bool DecodeText(const std::string& bytes, std::string* text) {
     text->clear();
@@ -32,10 +33,8 @@ bool DecodeText(const std::string& bytes, std::string* text) {
             if (unit == 0x1A) {
                 break;
             }
-            if (unit != '\r') {
-                // Characters outside Latin-1 have no ANSI form here.
-                *text += unit < 0x100 ? static_cast<char>(unit) : '?';
-            }
+            // Characters outside Latin-1 have no ANSI form here.
+            *text += unit < 0x100 ? static_cast<char>(unit) : '?';
         }
         return true;
     }
@@ -48,9 +47,7 @@ bool DecodeText(const std::string& bytes, std::string* text) {
         if (c == '\x1A') {
             break;
         }
-        if (c != '\r') {
-            *text += c;
-        }
+        *text += c;
     }
     return true;
 }

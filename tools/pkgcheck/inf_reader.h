@@ -4,8 +4,8 @@
 // What is followed is SetupAPI as the project's tests run it (Wine's; the
 // test in tests/win/pkgcheck compares this reader with it field by field):
 // - the file is ANSI, or UTF-16LE after its byte-order mark; a UTF-8
-//   byte-order mark is skipped; carriage returns are dropped, a line ends at
-//   a line feed, and ^Z ends the file;
+//   byte-order mark is skipped; a line ends at a line feed (a carriage return
+//   is a blank), and ^Z ends the file;
 // - "[name]" starts a section: the name is the text up to the first "]" as
 //   it stands (blanks kept), at most 255 characters, and the rest of the line
 //   is ignored; a "[" line without "]", a name that is too long, or any other
@@ -16,7 +16,8 @@
 //   that is empty or a comment ends the line;
 // - a line is "key = field, field, ..." or "field, field, ...": the first
 //   "=" before any "," ends the key; blanks at both ends of the key and of each
-//   field go, blanks inside stay;
+//   field go, blanks inside stay (tabs, vertical tabs, form feeds, carriage
+//   returns and no-break spaces are blanks too);
 // - "..." quotes text (with "" for a quote); quotes are removed, text around
 //   them joins the quoted part, and a quote left open ends at the line end;
 // - the key and every field are cut to 511 characters;
