@@ -349,10 +349,15 @@ std::string InfLineText(const InfLine& line) {
 
 namespace {
 
+// Quoted when it would not read back the same bare: blanks at its ends, a
+// character that ends or splits a token, a "\" at its end (a continuation),
+// and as the first token of a line a "[" (a header), an "=" or nothing.
 std::string SourceToken(const std::string& text, bool isFirst) {
-    bool quote = !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
+    bool quote = !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()) ||
+                                   text.back() == '\\' || (isFirst && text.front() == '['));
+    quote = quote || (isFirst && text.empty());
     for (char c : text) {
-        quote = quote || c == ',' || c == ';' || c == '"' || c == '%' || (isFirst && c == '=');
+        quote = quote || c == ',' || c == ';' || c == '"' || (isFirst && c == '=');
     }
     if (!quote) {
         return text;

@@ -206,6 +206,9 @@ TEST(InfReader, LinesAreShownAsAnInfWouldSayThem) {
         {"CopyFiles = A, B", "CopyFiles=A,B"},
         {"k = \"  pad\", \"say \"\"hi\"\"\", \"a;b\"", "k=\"  pad\",\"say \"\"hi\"\"\",\"a;b\""},
         {"\"a=b\", c", "\"a=b\",c"},
+        {"k = \"a\\\"", "k=\"a\\\""},
+        {"\"\"", "\"\""},
+        {"\"[x]\", y", "\"[x]\",y"},
     };
     for (const Case& c : cases) {
         InfFile file;
