@@ -1018,8 +1018,12 @@ bool LocatePackage(const char* path, Package* package, std::string* error) {
             return false;
         }
         package->folder = given;
+        // Joined in the path's own style, as the report shows it.
+        bool backslashes =
+            given.find('\\') != std::string::npos && given.find('/') == std::string::npos;
         char last = given.empty() ? '/' : given.back();
-        package->infPath = last == '/' || last == '\\' ? given + name : given + "/" + name;
+        package->infPath =
+            last == '/' || last == '\\' ? given + name : given + (backslashes ? "\\" : "/") + name;
         return true;
     }
     size_t slash = given.find_last_of("/\\");
