@@ -494,7 +494,7 @@ std::string ValueLineOfLength(size_t length, std::string* name) {
     return ValueLine(*name);
 }
 
-const char kSectionNotFound[] = "ERROR: Section CamInstall.NT not found !";
+const char kSectionNotFound[] = "ERROR: Section CamInstall not found !";
 
 const FaultRow kControlFileRows[] = {
     {"MissingControlFileIsAMissingSection", "win2k",
@@ -547,7 +547,7 @@ const FaultRow kControlFileRows[] = {
          }
          s.Section(lines);
          s.Logged(
-             "WARNING: Section CamInstall.NT is longer than 500 characters; its cut last line "
+             "WARNING: Section CamInstall is longer than 500 characters; its cut last line "
              "is not run: 102,");
      }},
     {"LineOf259CharactersRuns", "win2k",

@@ -42,7 +42,7 @@ std::wstring Wide(const std::string& text) {
 }
 
 // The section the camera INF installs with, run in every installation.
-const char kBaselineControlFile[] = "[CamInstall.NT]\r\n99,DisableAutoPlay\r\n";
+const char kBaselineControlFile[] = "[CamInstall]\r\n99,DisableAutoPlay\r\n";
 
 // The bandwidth monitor's service values exactly as the package writes them
 // (strings by their length, without the terminator).
@@ -366,7 +366,7 @@ void Scene::ControlText(const std::string& text) {
 }
 
 void Scene::Section(const std::string& lines) {
-    ControlText("[CamInstall.NT]\r\n" + lines);
+    ControlText("[CamInstall]\r\n" + lines);
 }
 
 // Everything the co-installer may write in a run, watched in every row.
