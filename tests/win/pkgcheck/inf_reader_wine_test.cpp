@@ -199,15 +199,18 @@ TEST(InfReaderAgainstSetupApi, TextsOutsideTheFixturesReadTheSame) {
     }
 }
 
-// The install section the checker picks for x86 is the one SetupAPI picks on
-// the x86 Windows the tests run on.
-TEST(InfReaderAgainstSetupApi, InstallSectionsArePickedAsOnX86) {
+// The install section the checker picks for the processor the tests run on
+// is the one SetupAPI picks there.
+TEST(InfReaderAgainstSetupApi, InstallSectionsArePickedAsOnThisProcessor) {
+    const zk::pkgcheck::Architecture kHere =
+        sizeof(void*) == 8 ? zk::pkgcheck::Architecture::Amd64 : zk::pkgcheck::Architecture::X86;
     const std::string kVersion = "[Version]\r\nSignature=\"$Windows NT$\"\r\n";
     const char* const cases[] = {
         "[Cam.NTx86]\r\n[Cam.NTamd64]\r\n[Cam.NT]\r\n[Cam]\r\n",
         "[Cam.NT]\r\n[Cam]\r\n[Cam.NTamd64]\r\n",
         "[Cam]\r\n[Cam.NTamd64]\r\n",
         "[cam.ntx86]\r\n[Cam.NT]\r\n",
+        "[Cam.ntamd64]\r\n[Cam]\r\n",
     };
     zktest::ScratchDirectory scratch("pkgcheck_sections");
     int index = 0;
@@ -222,9 +225,7 @@ TEST(InfReaderAgainstSetupApi, InstallSectionsArePickedAsOnX86) {
         char actual[LINE_LEN];
         ASSERT_TRUE(SetupDiGetActualSectionToInstallA(inf.Get(), "Cam", actual, sizeof(actual),
                                                       nullptr, nullptr));
-        EXPECT_STRCASEEQ(actual, zk::pkgcheck::ResolveInstallSection(
-                                     ours, "Cam", zk::pkgcheck::Architecture::X86)
-                                     .c_str())
+        EXPECT_STRCASEEQ(actual, zk::pkgcheck::ResolveInstallSection(ours, "Cam", kHere).c_str())
             << sections;
     }
 }
