@@ -1,11 +1,11 @@
 # zk_cross_fixture_dll(OUTPUT path PROCESSOR i686|x86_64 SOURCES file...
-#                      [RC file] [DEFINES NAME=VALUE...])
+#                      [DEF file] [RC file] [DEFINES NAME=VALUE...])
 # A tiny test DLL without a runtime, built with the MinGW-w64 cross compiler of
 # PROCESSOR whatever the build's own toolchain is (every host of the project
 # has both): for tests that need an image of each machine type side by side.
 # The sources define FixtureEntry (stdcall); RC is compiled with the defines too.
 function(zk_cross_fixture_dll)
-  cmake_parse_arguments(ARG "" "OUTPUT;PROCESSOR;RC" "SOURCES;DEFINES" ${ARGN})
+  cmake_parse_arguments(ARG "" "OUTPUT;PROCESSOR;RC;DEF" "SOURCES;DEFINES" ${ARGN})
   if(ARG_PROCESSOR STREQUAL "i686")
     set(entry _FixtureEntry@12)
   elseif(ARG_PROCESSOR STREQUAL "x86_64")
@@ -21,7 +21,7 @@ function(zk_cross_fixture_dll)
   foreach(define ${ARG_DEFINES})
     list(APPEND defines -D${define})
   endforeach()
-  set(inputs ${ARG_SOURCES})
+  set(inputs ${ARG_SOURCES} ${ARG_DEF})
   if(ARG_RC)
     set(resource ${ARG_OUTPUT}.res.o)
     add_custom_command(OUTPUT ${resource}

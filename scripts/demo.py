@@ -143,7 +143,17 @@ BUILDS = (("x86", "32-bit", os.path.join(SOURCE_DIR, "build", "windows", "bin", 
                                          "zkcoinst.dll")))
 
 
-def show_packaging():
+def check_package(prefix, package):
+    """zkpkgcheck on the ready package folder: will the device installer run
+    the co-installer, for each processor?"""
+    heading("zkpkgcheck %s" % os.path.relpath(package, SOURCE_DIR))
+    result = prefix.run([Prefix.windows(os.path.join(BIN_DIR, "zkpkgcheck.exe")),
+                         Prefix.windows(package)])
+    print(result.stdout.replace("\r\n", "\n").rstrip())
+    print("(exit status %d)" % result.returncode)
+
+
+def show_packaging(prefix):
     """Where the DLLs are, and a ready package folder made from the example."""
     heading("The DLLs and a driver package")
     package = os.path.join(SOURCE_DIR, "build", "package", "camera")
@@ -178,7 +188,9 @@ def show_packaging():
                  "(zkcoinst.dll=1,x86 and zkcoinst.dll=1,amd64);"):
         print("       " + line)
     print("  3. give zkcoinst.ini a section named after each install section as the")
-    print("     model lines name it (README.md, 'zkcoinst.ini'), and check it with zkinicheck.")
+    print("     model lines name it (README.md, 'zkcoinst.ini'), and check it with zkinicheck;")
+    print("  4. check the whole package with zkpkgcheck, as below.")
+    check_package(prefix, package)
 
 
 def main():
@@ -244,7 +256,7 @@ def main():
         show_setup_entry(prefix)
         show_protected_file_in_use(prefix)
 
-        show_packaging()
+        show_packaging(prefix)
         return 0
     finally:
         prefix.close()

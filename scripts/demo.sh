@@ -19,7 +19,7 @@ for each in x86 x64; do
   cmake --preset "$preset" >/dev/null
   if [ "$each" = "$arch" ]; then
     cmake --build --preset "$preset" --target zkcoinst install_harness record_stub \
-      restore_pass_driver zk_preserve_fixtures zk_fixture_component >/dev/null
+      restore_pass_driver zk_preserve_fixtures zk_fixture_component zkpkgcheck >/dev/null
   else
     cmake --build --preset "$preset" --target zkcoinst >/dev/null
   fi
