@@ -13,9 +13,18 @@ const char kMakerFolder[] = "Marvanto";
 // directory, else "Marvanto" only when it is a plain directory with no other
 // attribute. Null when neither qualifies.
 const char* ResolveMakerFolder(const PathTemplatePlatform& platform, const char* builtSoFar) {
+    if (builtSoFar == nullptr) {
+        return nullptr;
+    }
+    // A Parameters value that quotes its path ("%43%\%L%\Tools\q.ini") has
+    // built the opening quote too; the quote belongs to the command line, not
+    // to the folder on disk.
+    if (builtSoFar[0] == '"') {
+        ++builtSoFar;
+    }
     // Nothing built yet would probe a folder relative to whatever the current
     // directory happens to be; that names no reliable place, so it fails.
-    if (builtSoFar == nullptr || builtSoFar[0] == '\0') {
+    if (builtSoFar[0] == '\0') {
         return nullptr;
     }
     size_t prefixLength = strlen(builtSoFar);

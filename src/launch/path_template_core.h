@@ -44,7 +44,9 @@ bool IsMakerFolderToken(const char* token);
 char* AppendToBufferWith(const PathTemplatePlatform& platform, char* buffer, uint32_t* capacity,
                          const char* text);
 
-// Expands templateBuffer (from platform.alloc, consumed). Returns a new buffer
+// Expands templateBuffer (from platform.alloc, consumed). The maker folder is
+// looked for under the text built so far, less a double quote that opens it.
+// Returns a new buffer
 // with the expansion, or templateBuffer itself unchanged when it holds no token,
 // or null (both buffers freed) when a variable cannot be resolved or memory
 // runs out. The caller frees what is returned with platform.free.

@@ -53,6 +53,10 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 uint32_t FakeAttributes(const char* path) {
     std::string probe = path;
     FUZZ_CHECK(probe.size() < kTemplatePathCapacity);
+    // No folder on disk has a double quote in its name.
+    if (probe.find('"') != std::string::npos) {
+        return kNoFileAttributes;
+    }
     if (EndsWith(probe, "Marvshrd")) {
         return machine->sharedFolderExists ? kDirectoryAttribute : kNoFileAttributes;
     }
@@ -122,7 +126,11 @@ bool ExpectedExpansion(const std::string& text, std::string* expansion) {
         if (!variable) {
             built += token;
         } else if (token == "L" || token == "l") {
-            if (built.empty() || built.size() + sizeof("Marvshrd") > kTemplatePathCapacity) {
+            // A double quote that opens the text is no part of the folder probed.
+            size_t quote = !built.empty() && built[0] == '"' ? 1 : 0;
+            size_t folderLength = built.size() - quote;
+            if (folderLength == 0 || folderLength + sizeof("Marvshrd") > kTemplatePathCapacity ||
+                built.find('"', quote) != std::string::npos) {
                 return false;
             }
             if (machine->sharedFolderExists) {

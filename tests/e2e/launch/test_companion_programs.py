@@ -114,6 +114,20 @@ class CompanionPrograms(PrefixTestCase):
         steps = self.registered_programs_in("win7", SWITCH_OFF_NO_FNW, "no")
         self.assertEqual("DIF Code: DIF_INSTALLDEVICE (Post-processing)", steps["-post"])
 
+    def test_the_example_entries_start_with_a_quoted_maker_folder_path(self):
+        # The example's post-install tool gets its INI path in quotes, so the
+        # blanks of Common Files do not split it; the maker folder is found
+        # all the same.
+        self.control_file("[KESTR.DevType]\r\nVideo=0\r\n")
+        tools = MAKER_FOLDER + "\\Tools"
+        for program in ("zktools.exe", "campre.exe"):
+            self.prefix.install_stub_as(tools + "\\" + program)
+        self.prefix.reg_import(self.prefix.unix("C:\\camera\\registered_programs.reg"))
+        self.install("winxp")
+        self.assertEqual(['"%s\\campre.exe" -prepare' % tools,
+                          '"%s\\zktools.exe" "%s\\zktools.ini"' % (tools, tools)],
+                         self.started(2))
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -200,6 +200,32 @@ TEST_F(PathTemplate, MakerFolderIsProbedUnderAllTheTextBuiltSoFar) {
     EXPECT_EQ("-x " + std::string(kCommonFiles) + "\\Marvanto", fake.lastProbe);
 }
 
+// A Parameters value that quotes its path keeps the quote in the result, but
+// the folder on disk has no quote in its name; only a quote that opens the
+// text counts, since one further on means the text is not a folder at all.
+TEST_F(PathTemplate, QuoteThatOpensTheTextIsNotPartOfTheProbedFolder) {
+    const std::string common = kCommonFiles;
+    fake.attributes[common + "\\Marvshrd"] = kDirectoryAttribute;
+    struct Case {
+        const char* in;
+        std::string out;
+        std::string probe;
+    } cases[] = {
+        {"\"%43%\\%L%\\Tools\\q.ini\"", "\"" + common + "\\Marvshrd\\Tools\\q.ini\"",
+         common + "\\Marvshrd"},
+        {"\"%43%\\%L%", "\"" + common + "\\Marvshrd", common + "\\Marvshrd"},
+        {"-x \"%43%\\%L%\"", "<null>", "-x \"" + common + "\\Marvanto"},
+        {"\"\"%43%\\%L%", "<null>", "\"" + common + "\\Marvanto"},
+        // Only the quote built so far: nothing to probe under.
+        {"\"%L%", "<null>", ""},
+    };
+    for (const Case& c : cases) {
+        fake.lastProbe.clear();
+        EXPECT_EQ(c.out, Expand(c.in)) << c.in;
+        EXPECT_EQ(c.probe, fake.lastProbe) << c.in;
+    }
+}
+
 TEST_F(PathTemplate, MakerProbePathThatDoesNotFitFailsWithoutProbing) {
     // 252 characters of prefix plus "Marvshrd" needs 261 bytes: one too many.
     std::string prefix(251, 'p');

@@ -63,6 +63,9 @@ TEST(ExpandPathTemplate, ResolvesShellFoldersAndTheSharedMakerFolder) {
         {"%10%", "<null>"},
         {"x%43%\\%10%", "<null>"},
         {"%L%", "<null>"},
+        // A quoted Parameters value: the opening quote is no part of the folder.
+        {"\"%43%\\%L%\\Tools\\q.ini\"", "\"" + common + "\\Marvshrd\\Tools\\q.ini\""},
+        {"-x \"%43%\\%L%\"", "<null>"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(row.out, Expand(row.in)) << row.in;
@@ -84,6 +87,7 @@ TEST(ExpandPathTemplate, MakerFolderIsPlainMarvantoOnlyWhenMarvshrdIsNoDirectory
     {
         MakerFolder maker("Marvanto");
         EXPECT_EQ(common + "\\Marvanto\\x", Expand("%43%\\%L%\\x"));
+        EXPECT_EQ("\"" + common + "\\Marvanto\\x\"", Expand("\"%43%\\%L%\\x\""));
         {
             MakerFolder sharedAsFile("Marvshrd", true);
             EXPECT_EQ(common + "\\Marvanto", Expand("%43%\\%L%"));
