@@ -1,7 +1,6 @@
 #include "profile_reader.h"
 
 #include <cstring>
-#include <strings.h>
 
 namespace zk::inicheck {
 
@@ -11,8 +10,22 @@ bool IsProfileSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '\x1a';
 }
 
-bool SameName(const std::string& a, const char* b) {
-    return strcasecmp(a.c_str(), b) == 0;
+// The upper-case byte of a 1252 letter: ASCII, the accented letters from
+// 0xE0 (but the division sign), and the four pairs among 0x80-0x9F.
+unsigned char FoldCase(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+        return static_cast<unsigned char>(c - 0x20);
+    }
+    switch (c) {
+        case 0x9A:  // s caron
+        case 0x9C:  // oe
+        case 0x9E:  // z caron
+            return static_cast<unsigned char>(c - 0x10);
+        case 0xFF:  // y diaeresis
+            return 0x9F;
+        default:
+            return c;
+    }
 }
 
 // lstrcpyn: at most capacity - 1 characters and a NUL; returns the length copied.
@@ -31,12 +44,24 @@ size_t CopyCut(char* out, size_t capacity, const char* text) {
 
 }  // namespace
 
-ProfileFile ParseProfile(const std::string& text) {
+ProfileFile ParseProfile(const std::string& bytes) {
     ProfileFile file;
-    size_t position = 0;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        position = 3;
+    file.encoding = DetectEncoding(bytes);
+    std::string converted;
+    std::vector<size_t> lost;
+    switch (file.encoding) {
+        case TextEncoding::Utf16Le:
+            converted = Utf16LeToAnsi(bytes.data() + 2, bytes.size() - 2, &lost);
+            break;
+        case TextEncoding::Utf16Be:
+            return file;  // Windows finds no section in it
+        case TextEncoding::Ansi:
+        case TextEncoding::Utf8:  // the mark is text of the first line
+            break;
     }
+    const std::string& text = file.encoding == TextEncoding::Utf16Le ? converted : bytes;
+    size_t lostAt = 0;
+    size_t position = 0;
     ProfileSection* current = nullptr;
     int lineNumber = 1;
     while (position < text.size()) {
@@ -62,10 +87,24 @@ ProfileFile ParseProfile(const std::string& text) {
         while (end > start && IsProfileSpace(text[end - 1])) {
             --end;
         }
+        bool lossy = false;
+        while (lostAt < lost.size() && lost[lostAt] < end) {
+            lossy = lossy || lost[lostAt] >= start;
+            ++lostAt;
+        }
         if (start == end) {
             continue;
         }
         std::string line = text.substr(start, end - start);
+        // Only a header or a line that a read may return is worth a word.
+        if (lossy && line[0] != ';' && (current != nullptr || line[0] == '[')) {
+            file.lossyLines.push_back(thisLine);
+        }
+        if (file.encoding == TextEncoding::Utf8 && start == 0 && line.size() > 3 &&
+            line[3] == '[' && line.find(']') != std::string::npos) {
+            file.markedHeader = line.substr(3);
+            file.markedHeaderLine = thisLine;
+        }
         if (line[0] == '[') {
             size_t close = line.rfind(']');
             if (close != std::string::npos && close > 0) {
@@ -111,9 +150,20 @@ ProfileFile ParseProfile(const std::string& text) {
     return file;
 }
 
+bool SameProfileName(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        if (FoldCase(static_cast<unsigned char>(a[i])) !=
+            FoldCase(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
 const ProfileSection* FindSection(const ProfileFile& file, const char* name) {
     for (const ProfileSection& section : file.sections) {
-        if (SameName(section.name, name)) {
+        if (SameProfileName(section.name, name)) {
             return &section;
         }
     }
@@ -227,7 +277,7 @@ size_t ReadProfileString(const ProfileFile& file, const char* section, const cha
         return 0;
     }
     for (const ProfileEntry& entry : found->entries) {
-        if (!SameName(entry.name, keyName.c_str())) {
+        if (!SameProfileName(entry.name, keyName.c_str())) {
             continue;
         }
         if (!entry.hasValue) {

@@ -20,14 +20,22 @@
 //   NULs, so its last line is cut wherever the buffer ended;
 // - section and key names are compared without regard to case, and only the
 //   first section of a name is ever read;
-// - a UTF-8 byte-order mark is skipped; text is taken as single-byte ANSI.
+// - a file that begins with the UTF-16LE byte-order mark is UTF-16 text,
+//   handed to the ANSI functions converted to the ANSI code page (ansi_text.h);
+//   any other file is ANSI text, whose bytes pass unchanged.
 // Windows documents the same for everything the co-installer relies on; that
 // Windows also leaves comment lines out of a section read is assumed.
+// Where Windows and Wine are known to part ways, the reader follows Windows:
+// Windows takes a UTF-8 byte-order mark for three ANSI characters of the first
+// line and does not read UTF-16 big-endian text, where Wine skips the one and
+// decodes the other.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "ansi_text.h"
 
 namespace zk::inicheck {
 
@@ -47,9 +55,21 @@ struct ProfileSection {
 struct ProfileFile {
     // Lines in front of the first header belong to no section and are never read.
     std::vector<ProfileSection> sections;
+    TextEncoding encoding = TextEncoding::Ansi;
+    // Lines with characters that the ANSI code page lacks (UTF-16 text).
+    std::vector<int> lossyLines;
+    // A UTF-8 mark in front of a section header makes it an ordinary line:
+    // that header as written, and its line; empty when the mark hid none.
+    std::string markedHeader;
+    int markedHeaderLine = 0;
 };
 
-ProfileFile ParseProfile(const std::string& text);
+// The file's bytes as the profile functions read them.
+ProfileFile ParseProfile(const std::string& bytes);
+
+// Whether two section or key names are the same to the profile functions:
+// without regard to case, letters of code page 1252 beyond ASCII included.
+bool SameProfileName(const std::string& a, const char* b);
 
 // The first section named name (without regard to case), or none.
 const ProfileSection* FindSection(const ProfileFile& file, const char* name);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -48,7 +49,12 @@ TEST(ProfileReader, SectionReadReturnsLinesAsThePlatformDoes) {
         {"only the first section counts", "[S]\n11,a.dll\n[s]\n11,b.dll\n", "S", "11,a.dll|"},
         {"an empty name comes back", "[S]\n=x\n11,a.dll\n", "S", "=x|11,a.dll|"},
         {"a second empty name in a row is dropped", "[S]\n=x\n=y\n11,a.dll\n", "S", "=x|11,a.dll|"},
-        {"a byte-order mark is skipped", "\xEF\xBB\xBF[S]\n11,a.dll\n", "S", "11,a.dll|"},
+        // Windows takes a UTF-8 mark for ANSI text: the header of line 1 is lost.
+        {"a UTF-8 mark hides the first header", "\xEF\xBB\xBF[S]\n11,a.dll\n", "S", "(none)"},
+        {"a UTF-8 mark above the first header is harmless", "\xEF\xBB\xBF\n[S]\n11,a.dll\n", "S",
+         "11,a.dll|"},
+        {"bytes of an ANSI file pass unchanged", "[S]\n11,\x80\xE9\xFF.dll\n", "S",
+         "11,\x80\xE9\xFF.dll|"},
         {"lines before any header belong nowhere", "11,a.dll\n[S]\n", "S", "(none)"},
         {"an empty section", "[S]\n[T]\n11,a.dll\n", "S", "(none)"},
         {"a missing section", "[T]\n11,a.dll\n", "S", "(none)"},
@@ -102,6 +108,55 @@ TEST(ProfileReader, EntriesKnowTheirFileLines) {
     EXPECT_EQ("v", file.sections[0].entries[2].value);
     EXPECT_EQ(7, file.sections[1].line);
     EXPECT_EQ(8, file.sections[1].entries[0].line);
+}
+
+std::string Utf16Le(const std::u16string& text, bool mark = true) {
+    std::string bytes = mark ? std::string("\xFF\xFE") : std::string();
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+// UTF-16LE with its mark is read in the ANSI code page: what 1252 has becomes
+// its byte, anything else a '?' on a line the reader names; without the mark,
+// or big-endian, Windows reads no section.
+TEST(ProfileReader, EncodingsAreReadAsWindowsReadsThem) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* lines;
+        std::vector<int> lossyLines;
+    };
+    const Case cases[] = {
+        {"UTF-16LE", Utf16Le(u"[S]\r\n11,a.dll\r\n"), "11,a.dll|", {}},
+        {"UTF-16LE in the code page",
+         Utf16Le(u"[S]\r\n11,\u00e9\u20ac\u0152.dll\r\n"),
+         "11,\xE9\x80\x8C.dll|",
+         {}},
+        {"UTF-16LE beyond it",
+         Utf16Le(u"; \u65e5\r\n[S]\r\n11,\u65e5\u672c.dll\r\nx=\U0001F600\r\n"),
+         "11,??.dll|x=??|",
+         {3, 4}},
+        {"UTF-16LE keeps line numbers", Utf16Le(u"\r\n\r\n[S]\n\n11,\u0100\r\n"), "11,?|", {5}},
+        {"UTF-16LE without the mark", Utf16Le(u"[S]\r\n11,a.dll\r\n", false), "(none)", {}},
+        {"UTF-16BE", "\xFE\xFF" + std::string("\0[\0S\0]\0\n\0x\0=\0\x31", 14), "(none)", {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.lines, SectionLines(c.bytes, "S")) << c.name;
+        EXPECT_EQ(c.lossyLines, ParseProfile(c.bytes).lossyLines) << c.name;
+    }
+}
+
+TEST(ProfileReader, AUtf8MarkNamesTheHeaderItHides) {
+    ProfileFile file = ParseProfile("\xEF\xBB\xBF[Cam]\r\n11,a.dll\r\n[T]\r\nx=1\r\n");
+    EXPECT_EQ(zk::inicheck::TextEncoding::Utf8, file.encoding);
+    EXPECT_EQ("[Cam]", file.markedHeader);
+    EXPECT_EQ(1, file.markedHeaderLine);
+    ASSERT_EQ(1u, file.sections.size());
+    EXPECT_EQ("T", file.sections[0].name);
+    EXPECT_EQ("", ParseProfile("\xEF\xBB\xBF; note\n[Cam]\n").markedHeader);
 }
 
 TEST(ProfileReader, SwitchReadsKeepFourCharacters) {
