@@ -1,71 +1,26 @@
 #include "ini_check.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <vector>
 
-#include "launch/web_update_core.h"
+#include "ini_checker.h"
 #include "setupactions/setup_line.h"
 
 namespace zk::inicheck {
 
 namespace {
 
-const WindowsVersion kVersions[] = {
-    {"98", "Windows 98", 4, 10, false, "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM"},
-    {"nt4", "Windows NT 4.0", 4, 0, true, "C:\\WINNT", "C:\\WINNT\\system32"},
-    {"2000", "Windows 2000", 5, 0, true, "C:\\WINNT", "C:\\WINNT\\system32"},
-    {"xp", "Windows XP", 5, 1, true, "C:\\WINDOWS", "C:\\WINDOWS\\system32"},
-    {"2003", "Windows Server 2003", 5, 2, true, "C:\\WINDOWS", "C:\\WINDOWS\\system32"},
-    {"vista", "Windows Vista", 6, 0, true, "C:\\WINDOWS", "C:\\WINDOWS\\system32"},
-    {"7", "Windows 7", 6, 1, true, "C:\\WINDOWS", "C:\\WINDOWS\\system32"},
-    // Later versions report 6.2 to a program without a compatibility manifest.
-    {"8", "Windows 8 or later", 6, 2, true, "C:\\WINDOWS", "C:\\WINDOWS\\system32"},
-};
+// Root key names that a registry line may not start with: the co-installer
+// puts HKEY_LOCAL_MACHINE in front of every key path itself.
+const char* const kRootNames[] = {"HKLM", "HKEY_LOCAL_MACHINE", "HKCU", "HKEY_CURRENT_USER",
+                                  "HKCR", "HKEY_CLASSES_ROOT",  "HKU",  "HKEY_USERS",
+                                  "HKCC", "HKEY_CURRENT_CONFIG"};
 
-const char* const kSwitchClasses[] = {"Audio", "Video"};
-
-// printf into a string of the size the text needs: nothing is ever cut.
-// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style on purpose, checked by -Wformat.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// NOLINTNEXTLINE(cert-dcl50-cpp): as above.
-std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): started just above.
-    int length = vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string text;
-    if (length > 0) {
-        text.resize(static_cast<size_t>(length) + 1);
-        if (vsnprintf(&text[0], text.size(), format, again) == length) {
-            text.resize(static_cast<size_t>(length));
-        } else {
-            text.clear();
-        }
-    }
-    va_end(again);
-    return text;
-}
-
-struct Checker {
-    const ProfileFile& file;
-    const WindowsVersion& version;
-    const char* windowsDirectory;
-    const char* systemDirectory;
-    CheckReport report;
-
-    void Say(const std::string& text) { report.text += text + "\n"; }
-    void Warn(const std::string& text) {
-        report.text += "warning: " + text + "\n";
-        ++report.warnings;
-    }
-    bool IsWin2000() const { return version.nt && version.major == 5 && version.minor == 0; }
-    bool IsWinXP() const { return version.nt && version.major == 5 && version.minor == 1; }
-};
+// Decorations that the device installer adds to an install section for the
+// processor or platform; the co-installer gets the name without them.
+const char* const kDecorations[] = {".NT", ".NTx86", ".NTamd64", ".NTia64", ".NTarm", ".NTarm64"};
 
 std::string EntryText(const ProfileEntry& entry) {
     return entry.hasValue ? entry.name + "=" + entry.value : entry.name;
@@ -113,7 +68,9 @@ bool DescribeBuild(Checker* checker, int line, const std::string& prefix, BuildR
         case BuildResult::QuoteInPath:
             checker->Say(prefix + "not run: the path holds a double quote");
             checker->Warn(
-                Format("line %d: \"%s\" holds a double quote; it is not registered", line, path));
+                Format("line %d: \"%s\" holds a double quote, which a setup-action line "
+                       "keeps; a path with one is not registered",
+                       line, path));
             break;
         case BuildResult::TooLong:
             checker->Say(prefix + "not run: command line too long");
@@ -132,10 +89,32 @@ bool IsRelativePath(const char* path) {
     return !drive && path[0] != '\\';
 }
 
+// A ';' or quotes in a file name as written: the line is taken whole, so they
+// become part of the name. True when it warned.
+bool WarnAboutNameDecoration(Checker* checker, int line, const char* written, const char* path) {
+    const char* semicolon = strchr(written, ';');
+    if (semicolon != nullptr) {
+        checker->Warn(
+            Format("line %d: \"%s\" is part of the file name: ';' starts a comment only "
+                   "at the beginning of a line, so \"%s\" is registered",
+                   line, semicolon, path));
+        return true;
+    }
+    if (strchr(written, '\'') != nullptr) {
+        checker->Warn(
+            Format("line %d: the quotes are part of the file name: a setup-action line "
+                   "keeps them, so \"%s\" is registered",
+                   line, path));
+        return true;
+    }
+    return false;
+}
+
 // A file handed to registration: the command line the co-installer starts.
-// keyLine: the line was a key=value line, warned about on its own.
+// written: the file as the line wrote it. keyLine: the line was a key=value
+// line, warned about on its own.
 void DescribeRegistration(Checker* checker, int line, const std::string& prefix, const char* path,
-                          bool keyLine) {
+                          const char* written, bool keyLine) {
     RegistrationKind kind = ClassifyRegistration(path);
     char commandLine[kSetupTextCapacity];
     bool built = false;
@@ -167,7 +146,7 @@ void DescribeRegistration(Checker* checker, int line, const std::string& prefix,
             }
             return;
     }
-    if (!built) {
+    if (!built || WarnAboutNameDecoration(checker, line, written, path)) {
         return;
     }
     if (IsRelativePath(path)) {
@@ -185,9 +164,34 @@ void DescribeRegistration(Checker* checker, int line, const std::string& prefix,
     }
 }
 
+// A key path that can only be a mistake: the key it names does not exist, and
+// the line changes nothing without a word in the log.
+void WarnAboutKeyPath(Checker* checker, int line, const char* argument, const char* keyPath,
+                      bool create) {
+    const char* effect = create ? "sets nothing" : "deletes nothing";
+    for (const char* root : kRootNames) {
+        size_t length = strlen(root);
+        if (strncasecmp(keyPath, root, length) == 0 &&
+            (keyPath[length] == '\\' || keyPath[length] == '\0')) {
+            checker->Warn(
+                Format("line %d: \"%s\" begins with the root %.*s, which the "
+                       "co-installer puts in front itself: HKLM\\%s does not exist, so "
+                       "the line %s, without a log line",
+                       line, argument, static_cast<int>(length), keyPath, keyPath, effect));
+            return;
+        }
+    }
+    if (keyPath[0] == ' ' || keyPath[0] == '\t') {
+        checker->Warn(
+            Format("line %d: \"%s\" begins with a blank, which is part of the key name: "
+                   "HKLM\\%s does not exist, so the line %s, without a log line",
+                   line, argument, keyPath, effect));
+    }
+}
+
 // One line of a setup section, as the interpreter runs it.
-void CheckSetupLine(Checker* checker, const ProfileEntry& entry, const std::string& text,
-                    bool* installMonitor, int* declinedAt) {
+void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& entry,
+                    const std::string& text, bool* installMonitor, int* declinedAt) {
     int line = entry.line;
     std::string prefix = Format("line %d: %s -> ", line, text.c_str());
     if (text.size() >= kSetupTextCapacity) {
@@ -204,7 +208,18 @@ void CheckSetupLine(Checker* checker, const ProfileEntry& entry, const std::stri
     const char* valueName = nullptr;
     switch (action.kind) {
         case SetupActionKind::RegisterFile:
-            DescribeRegistration(checker, line, prefix, argument, keyLine);
+            if (keyLine && strcasecmp(entry.name.c_str(), kNoFnwKey) == 0 &&
+                ClassifyRegistration(argument) == RegistrationKind::None) {
+                DescribeNoFnwLine(checker, section, entry, prefix);
+                break;
+            }
+            if (!entry.hasValue && strcasecmp(entry.name.c_str(), kNoFnwKey) == 0) {
+                checker->Say(prefix + "nothing: \"NoFNW\" holds no '.'");
+                checker->Warn(
+                    Format("line %d: NoFNW without \"=1\" does not set the NoFNW switch", line));
+                break;
+            }
+            DescribeRegistration(checker, line, prefix, argument, argument, keyLine);
             if (keyLine) {
                 checker->Warn(
                     Format("line %d: the key line \"%s\" is no setup action; the "
@@ -225,7 +240,7 @@ void CheckSetupLine(Checker* checker, const ProfileEntry& entry, const std::stri
                     line, directory, argument, static_cast<unsigned>(kSetupTextCapacity - 1)));
                 break;
             }
-            DescribeRegistration(checker, line, prefix, path, false);
+            DescribeRegistration(checker, line, prefix, path, argument, false);
             break;
         }
         case SetupActionKind::DisableAutoPlay:
@@ -236,7 +251,7 @@ void CheckSetupLine(Checker* checker, const ProfileEntry& entry, const std::stri
                        line));
             break;
         case SetupActionKind::DisableUnsafeDialog:
-            if (checker->IsWin2000()) {
+            if (checker->version.nt && checker->version.major == 5 && checker->version.minor == 0) {
                 checker->Say(prefix + "install the storage class upper filter");
             } else {
                 checker->Say(prefix + "log only (the storage filter is for Windows 2000 only)");
@@ -254,7 +269,7 @@ void CheckSetupLine(Checker* checker, const ProfileEntry& entry, const std::stri
                 checker->Say(prefix + "ignored: no key path");
                 checker->Warn(
                     Format("line %d: \"%s\" %s, so it names no key under HKEY_LOCAL_MACHINE; "
-                           "the line is ignored",
+                           "the line is ignored with a WARNING in the log",
                            line, argument,
                            strchr(argument, '\\') == nullptr
                                ? "holds no backslash"
@@ -269,6 +284,7 @@ void CheckSetupLine(Checker* checker, const ProfileEntry& entry, const std::stri
             } else {
                 checker->Say(prefix + "delete " + value + " of HKLM\\" + keyPath);
             }
+            WarnAboutKeyPath(checker, line, argument, keyPath, create);
             break;
         }
         case SetupActionKind::CopyHidUsbDriver:
@@ -299,108 +315,48 @@ void CheckSetupLine(Checker* checker, const ProfileEntry& entry, const std::stri
     }
 }
 
-// "<prefix>.<major>.<minor>" in any case: a switch section of one version.
-bool VersionedSwitchSection(const std::string& name, const std::string& prefix, unsigned* major,
-                            unsigned* minor) {
-    if (name.size() <= prefix.size() + 1 ||
-        strncasecmp(name.c_str(), prefix.c_str(), prefix.size()) != 0 ||
-        name[prefix.size()] != '.') {
-        return false;
+// What the log says of a missing or empty section: on Windows 2000 and XP an
+// Image-class device's installation counts it as an error.
+std::string MissingSectionLogLines(const Checker& checker, const char* name) {
+    std::string other = Format("\"Section %s doesn't exist in INI file.\"", name);
+    if (!IsWin2000OrXP(checker.version)) {
+        return "the log shows " + other;
     }
-    const char* text = name.c_str() + prefix.size() + 1;
-    unsigned parts[2] = {0, 0};
-    for (int i = 0; i < 2; ++i) {
-        if (*text < '0' || *text > '9') {
-            return false;
-        }
-        while (*text >= '0' && *text <= '9') {
-            parts[i] = parts[i] * 10 + static_cast<unsigned>(*text - '0');
-            ++text;
-        }
-        if (i == 0 && *text++ != '.') {
-            return false;
-        }
-    }
-    *major = parts[0];
-    *minor = parts[1];
-    return *text == '\0';
+    return Format(
+        "an Image-class device's installation logs \"ERROR: Section %s not found !\", "
+        "any other run %s",
+        name, other.c_str());
 }
 
-// Which switch section answers for each class, and switches that this
-// version never reads although they say otherwise.
-void CheckWebUpdateSwitches(Checker* checker, const char* installSection) {
-    const WindowsVersion& version = checker->version;
-    KestrSectionSearch search;
-    BuildKestrSectionSearch(installSection, true, version.major, version.minor, &search);
-    if (search.count < 4) {
-        checker->Warn(
-            Format("[%s]: the name is too long for its web-update switch sections; "
-                   "only [KESTR.DevType] sections are read",
-                   installSection));
-    }
-    for (const char* className : kSwitchClasses) {
-        char value[kSwitchValueSize] = {};
-        const char* selected = nullptr;
-        for (int i = 0; i < search.count && selected == nullptr; ++i) {
-            if (ReadProfileString(checker->file, search.names[i], className, value, sizeof(value)) >
-                0) {
-                selected = search.names[i];
-            }
-        }
-        bool on = selected != nullptr && IsSwitchValueOn(value);
-        if (selected != nullptr) {
-            checker->Say(Format("web update, %s: [%s] %s=%s -> %s", className, selected, className,
-                                value, on ? "on" : "off"));
-        } else {
-            std::string asked;
-            for (int i = 0; i < search.count; ++i) {
-                asked += std::string(i == 0 ? "" : ", ") + "[" + search.names[i] + "]";
-            }
-            checker->Say(Format("web update, %s: no section answers (asked %s) -> off", className,
-                                asked.c_str()));
-        }
-        const std::string prefixes[] = {std::string(installSection) + ".KESTR", "KESTR.DevType"};
-        for (const ProfileSection& section : checker->file.sections) {
-            unsigned major = 0;
-            unsigned minor = 0;
-            bool versioned = false;
-            for (const std::string& prefix : prefixes) {
-                versioned =
-                    versioned || VersionedSwitchSection(section.name, prefix, &major, &minor);
-            }
-            // A later section of a name already seen is never read on any version.
-            if (!versioned || (major == version.major && minor == version.minor) ||
-                FindSection(checker->file, section.name.c_str()) != &section) {
-                continue;
-            }
-            // Read as the version it was written for would read it.
-            char other[kSwitchValueSize] = {};
-            if (ReadProfileString(checker->file, section.name.c_str(), className, other,
-                                  sizeof(other)) == 0) {
-                continue;
-            }
-            for (const ProfileEntry& entry : section.entries) {
-                if (strcasecmp(entry.name.c_str(), className) != 0) {
-                    continue;
-                }
-                if (IsSwitchValueOn(other) != on) {
-                    checker->Warn(Format(
-                        "line %d: [%s] %s=%s is never read on %s (%u.%u), "
-                        "where %s is %s",
-                        entry.line, section.name.c_str(), className, entry.value.c_str(),
-                        version.label, version.major, version.minor, className, on ? "on" : "off"));
-                }
-                break;
-            }
+// The install section as the model line names it, when name carries the
+// decoration the device installer adds for a processor; empty otherwise.
+std::string Undecorated(const char* name) {
+    size_t length = strlen(name);
+    for (const char* decoration : kDecorations) {
+        size_t tail = strlen(decoration);
+        if (length > tail && strcasecmp(name + length - tail, decoration) == 0) {
+            return std::string(name, length - tail);
         }
     }
+    return std::string();
 }
 
 void CheckSetupSection(Checker* checker, const char* name) {
     checker->Say(Format("[%s]", name));
     const ProfileSection* section = FindSection(checker->file, name);
+    std::string undecorated = Undecorated(name);
+    if (!undecorated.empty() && FindSection(checker->file, undecorated.c_str()) == nullptr &&
+        CallsCoInstallers(checker->version)) {
+        checker->Warn(
+            Format("[%s] carries the decoration that the device installer adds for the "
+                   "processor; the co-installer asks for the install section as the "
+                   "model line names it, so a model line naming %s reads [%s], which is "
+                   "not in the file: %s",
+                   name, undecorated.c_str(), undecorated.c_str(),
+                   MissingSectionLogLines(*checker, undecorated.c_str()).c_str()));
+    }
     for (const ProfileSection& other : checker->file.sections) {
-        if (&other != section && section != nullptr && strcasecmp(other.name.c_str(), name) == 0) {
+        if (&other != section && section != nullptr && SameProfileName(other.name, name)) {
             checker->Warn(Format("line %d: [%s] again; only the first one (line %d) is read",
                                  other.line, other.name.c_str(), section->line));
         }
@@ -429,12 +385,9 @@ void CheckSetupSection(Checker* checker, const char* name) {
     int declinedAt = 0;
     if (count == 0) {
         checker->Say("no lines: nothing runs");
-        std::string image = checker->IsWin2000() || checker->IsWinXP()
-                                ? "; an image-class device's run logs it as an error"
-                                : "";
-        checker->Warn(Format("[%s] %s%s", name,
+        checker->Warn(Format("[%s] %s: %s", name,
                              section == nullptr ? "is not in the file" : "has no lines to run",
-                             image.c_str()));
+                             MissingSectionLogLines(*checker, name).c_str()));
     } else if (section != nullptr) {  // a read that returned lines found the section
         std::vector<const ProfileEntry*> entries = ReturnedEntries(*section);
         size_t whole = count;
@@ -449,8 +402,8 @@ void CheckSetupSection(Checker* checker, const char* name) {
         size_t length = 0;
         while (NextSectionLine(buffer, whole, &position, &text, &length) &&
                index < entries.size()) {
-            CheckSetupLine(checker, *entries[index++], std::string(text, length), &installMonitor,
-                           &declinedAt);
+            CheckSetupLine(checker, name, *entries[index++], std::string(text, length),
+                           &installMonitor, &declinedAt);
         }
         // Whatever follows the whole lines in the buffer is the cut last line.
         size_t cutPosition = whole;
@@ -479,78 +432,53 @@ void CheckSetupSection(Checker* checker, const char* name) {
     } else {
         checker->Say(Format("bandwidth monitor: not installed (line %d)", declinedAt));
     }
-    CheckWebUpdateSwitches(checker, name);
+    if (CallsCoInstallers(checker->version)) {
+        CheckWebUpdateSwitches(checker, name);
+    }
+}
+
+// What the file as a whole tells before its sections: how it is read.
+void CheckEncoding(Checker* checker) {
+    const ProfileFile& file = checker->file;
+    switch (file.encoding) {
+        case TextEncoding::Ansi:
+            break;
+        case TextEncoding::Utf16Le:
+            checker->Say("text: UTF-16LE (byte-order mark), read in the ANSI code page");
+            break;
+        case TextEncoding::Utf16Be:
+            checker->Warn(
+                "the file is UTF-16 big-endian (it begins with FE FF), which Windows' profile "
+                "functions do not read: the co-installer finds no section in it (Wine reads it); "
+                "save it as ANSI or as UTF-16LE with its byte-order mark");
+            break;
+        case TextEncoding::Utf8: {
+            std::string header;
+            if (!file.markedHeader.empty()) {
+                header = Format(
+                    ": line %d, %s, is no section header then, and its lines belong to "
+                    "no section",
+                    file.markedHeaderLine, file.markedHeader.c_str());
+            }
+            checker->Warn(Format(
+                "the file begins with a UTF-8 byte-order mark, which Windows' profile functions "
+                "take for three ANSI characters of the first line (Wine skips it)%s; every "
+                "non-ASCII character is read as two or more ANSI characters; save the file as "
+                "ANSI or as UTF-16LE with its byte-order mark",
+                header.c_str()));
+            break;
+        }
+    }
+    for (int line : file.lossyLines) {
+        checker->Warn(
+            Format("line %d holds characters that the ANSI code page lacks (the checker "
+                   "assumes 1252, Western): the co-installer reads \"?\" in their "
+                   "place, or a similar letter",
+                   line));
+    }
 }
 
 }  // namespace
-
-const char kDefaultWindowsVersion[] = "xp";
-
-const char kCheckUsage[] =
-    "usage: zkinicheck [--section NAME | --all] [--windows VERSION] [--windows-dir DIR]\n"
-    "                  [--system-dir DIR] FILE\n"
-    "Prints what the co-installer does with the setup sections of FILE (a zkcoinst.ini)\n"
-    "and warns about lines it skips or runs unexpectedly. Without --section, every\n"
-    "section but the web-update switch sections is checked.\n"
-    "VERSION: 98, nt4, 2000, xp (the default), 2003, vista, 7, 8.\n"
-    "Exit status: 0 no warning, 1 warnings, 2 usage or read error.\n";
-
-const WindowsVersion* FindWindowsVersion(const char* option) {
-    for (const WindowsVersion& version : kVersions) {
-        if (strcasecmp(version.option, option) == 0) {
-            return &version;
-        }
-    }
-    return nullptr;
-}
-
-bool ParseCheckArguments(int argc, const char* const* argv, CheckOptions* options,
-                         std::string* error) {
-    *options = CheckOptions();
-    options->version = FindWindowsVersion(kDefaultWindowsVersion);
-    bool all = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
-        bool takesValue = argument == "--section" || argument == "--windows" ||
-                          argument == "--windows-dir" || argument == "--system-dir";
-        if (takesValue && i + 1 >= argc) {
-            *error = argument + " needs a value";
-            return false;
-        }
-        if (argument == "--section") {
-            options->section = argv[++i];
-        } else if (argument == "--all") {
-            all = true;
-        } else if (argument == "--windows") {
-            options->version = FindWindowsVersion(argv[++i]);
-            if (options->version == nullptr) {
-                *error = std::string("unknown Windows version ") + argv[i];
-                return false;
-            }
-        } else if (argument == "--windows-dir") {
-            options->windowsDirectory = argv[++i];
-        } else if (argument == "--system-dir") {
-            options->systemDirectory = argv[++i];
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            *error = "unknown option " + argument;
-            return false;
-        } else if (options->fileName != nullptr) {
-            *error = "more than one file";
-            return false;
-        } else {
-            options->fileName = argv[i];
-        }
-    }
-    if (all && options->section != nullptr) {
-        *error = "--section and --all exclude each other";
-        return false;
-    }
-    if (options->fileName == nullptr) {
-        *error = "no file";
-        return false;
-    }
-    return true;
-}
 
 bool IsSwitchSectionName(const std::string& name) {
     const char kDevType[] = "KESTR.DevType";
@@ -568,33 +496,42 @@ bool IsSwitchSectionName(const std::string& name) {
 
 CheckReport CheckProfile(const ProfileFile& file, const CheckOptions& options) {
     const WindowsVersion& version = *options.version;
-    // On Windows 98 a user-given Windows directory has its system directory in
-    // SYSTEM, on NT-based versions in system32.
-    std::string systemDirectory;
-    if (options.systemDirectory != nullptr) {
-        systemDirectory = options.systemDirectory;
-    } else if (options.windowsDirectory != nullptr) {
-        systemDirectory =
-            std::string(options.windowsDirectory) + (version.nt ? "\\system32" : "\\SYSTEM");
-    } else {
-        systemDirectory = version.systemDirectory;
-    }
-    const char* windowsDirectory =
-        options.windowsDirectory != nullptr ? options.windowsDirectory : version.windowsDirectory;
-    Checker checker{file, version, windowsDirectory, systemDirectory.c_str(), CheckReport()};
+    Directories directories = ResolveDirectories(options);
+    // Windows 98 and NT 4.0 read no UTF-16 profile file: nothing of it is seen there.
+    ProfileFile unread;
+    unread.encoding = file.encoding;
+    const ProfileFile& seen =
+        file.encoding == TextEncoding::Utf16Le && !CallsCoInstallers(version) ? unread : file;
+    Checker checker{seen, version, directories.windows.c_str(), directories.system.c_str(),
+                    CheckReport()};
     checker.Say(Format("%s on %s (%u.%u), Windows directory %s, system directory %s",
                        options.fileName != nullptr ? options.fileName : "zkcoinst.ini",
-                       version.label, version.major, version.minor, windowsDirectory,
-                       systemDirectory.c_str()));
+                       version.label, version.major, version.minor, checker.windowsDirectory,
+                       checker.systemDirectory));
+    CheckEncoding(&checker);
+    if (&seen != &file) {
+        checker.Warn(
+            Format("%s does not read UTF-16 profile files: no section of this file is "
+                   "found there",
+                   version.label));
+    }
+    if (!CallsCoInstallers(version)) {
+        checker.Say(
+            Format("%s does not call co-installers: only rundll32 "
+                   "zkcoinst.dll,SetupEntryPoint <section> runs a section, and no "
+                   "web-update or companion program starts",
+                   version.label));
+    }
+    CheckSwitchSectionNames(&checker);
     if (options.section != nullptr) {
         checker.Say("");
         CheckSetupSection(&checker, options.section);
     } else {
         int checked = 0;
-        for (const ProfileSection& section : file.sections) {
+        for (const ProfileSection& section : seen.sections) {
             // A name that came before is read from its first section only.
             if (IsSwitchSectionName(section.name) ||
-                FindSection(file, section.name.c_str()) != &section) {
+                FindSection(seen, section.name.c_str()) != &section) {
                 continue;
             }
             checker.Say("");
@@ -602,16 +539,17 @@ CheckReport CheckProfile(const ProfileFile& file, const CheckOptions& options) {
             ++checked;
         }
         if (checked == 0) {
+            const char kInstallSection[] = "<install section>";
             checker.Say("");
-            checker.Say("no setup sections");
+            checker.Say("no setup-action sections");
+            checker.Warn(
+                Format("the file has no setup-action section: %s; the bandwidth monitor "
+                       "is installed",
+                       MissingSectionLogLines(checker, kInstallSection).c_str()));
+            if (CallsCoInstallers(version)) {
+                CheckWebUpdateSwitches(&checker, kInstallSection);
+            }
         }
-    }
-    checker.Say("");
-    if (checker.report.warnings == 0) {
-        checker.Say("no warnings");
-    } else {
-        checker.Say(Format("%d warning%s", checker.report.warnings,
-                           checker.report.warnings == 1 ? "" : "s"));
     }
     return checker.report;
 }

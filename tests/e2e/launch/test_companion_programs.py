@@ -114,6 +114,18 @@ class CompanionPrograms(PrefixTestCase):
         steps = self.registered_programs_in("win7", SWITCH_OFF_NO_FNW, "no")
         self.assertEqual("DIF Code: DIF_INSTALLDEVICE (Post-processing)", steps["-post"])
 
+    def test_without_switch_sections_each_question_logs_the_missing_section(self):
+        # What the checker predicts for a package without web update: the
+        # ERROR line once per installation before Vista, twice on Windows 7
+        # with NoFNW=1 (no finish-install action asks a third time).
+        self.control_file("[CamInstall]\r\nNoFNW=1\r\n")
+        line = ("   ERROR: LaunchKestrForDeviceClass> Device section not found in "
+                "'C:\\windows\\system32\\zkcoinst.ini'.\r\n")
+        self.install("winxp")
+        self.assertEqual(1, self.prefix.log().count(line))
+        self.install("win7")
+        self.assertEqual(1 + 2, self.prefix.log().count(line))
+
     def test_the_example_entries_start_with_a_quoted_maker_folder_path(self):
         # The example's post-install tool gets its INI path in quotes, so the
         # blanks of Common Files do not split it; the maker folder is found

@@ -31,18 +31,35 @@ TEST(IniCheck, ArgumentsAreParsedOrRefused) {
         bool ok;
         const char* section;
         const char* version;
+        const char* fileName;
+        const char* registeredFile;
     };
     const Case cases[] = {
-        {{"f.ini"}, true, nullptr, "xp"},
-        {{"--section", "Cam", "f.ini"}, true, "Cam", "xp"},
-        {{"--all", "--windows", "VISTA", "f.ini"}, true, nullptr, "vista"},
-        {{"--windows", "98", "--windows-dir", "D:\\W", "f.ini"}, true, nullptr, "98"},
-        {{"--windows", "95", "f.ini"}, false, nullptr, nullptr},
-        {{"--section"}, false, nullptr, nullptr},
-        {{"--section", "A", "--all", "f.ini"}, false, nullptr, nullptr},
-        {{"--bogus", "f.ini"}, false, nullptr, nullptr},
-        {{"a.ini", "b.ini"}, false, nullptr, nullptr},
-        {{}, false, nullptr, nullptr},
+        {{"f.ini"}, true, nullptr, "xp", "f.ini", nullptr},
+        {{"--section", "Cam", "f.ini"}, true, "Cam", "xp", "f.ini", nullptr},
+        {{"--windows", "VISTA", "f.ini"}, true, nullptr, "vista", "f.ini", nullptr},
+        {{"--windows", "98", "--windows-dir", "D:\\W", "f.ini"},
+         true,
+         nullptr,
+         "98",
+         "f.ini",
+         nullptr},
+        // Every version the co-installer tells apart, by name or by its numbers.
+        {{"--windows", "6.3", "f.ini"}, true, nullptr, "8.1", "f.ini", nullptr},
+        {{"--windows", "10.0", "f.ini"}, true, nullptr, "10", "f.ini", nullptr},
+        {{"--windows", "4.10", "f.ini"}, true, nullptr, "98", "f.ini", nullptr},
+        {{"--windows", "95", "f.ini"}, false, nullptr, nullptr, nullptr, nullptr},
+        {{"--windows", "6.01", "f.ini"}, false, nullptr, nullptr, nullptr, nullptr},
+        // A .reg file is the companion-program export, beside the INI or alone.
+        {{"f.ini", "apps.REG"}, true, nullptr, "xp", "f.ini", "apps.REG"},
+        {{"--registered", "apps.txt"}, true, nullptr, "xp", nullptr, "apps.txt"},
+        {{"a.reg", "b.reg"}, false, nullptr, nullptr, nullptr, nullptr},
+        {{"--section", "A", "a.reg"}, false, nullptr, nullptr, nullptr, nullptr},
+        {{"--section"}, false, nullptr, nullptr, nullptr, nullptr},
+        {{"--all", "f.ini"}, false, nullptr, nullptr, nullptr, nullptr},
+        {{"--bogus", "f.ini"}, false, nullptr, nullptr, nullptr, nullptr},
+        {{"a.ini", "b.ini"}, false, nullptr, nullptr, nullptr, nullptr},
+        {{}, false, nullptr, nullptr, nullptr, nullptr},
     };
     for (const Case& c : cases) {
         std::vector<const char*> argv = {"zkinicheck"};
@@ -57,6 +74,14 @@ TEST(IniCheck, ArgumentsAreParsedOrRefused) {
             continue;
         }
         EXPECT_STREQ(c.version, options.version->option) << label;
+        EXPECT_EQ(c.fileName == nullptr, options.fileName == nullptr) << label;
+        if (c.fileName != nullptr) {
+            EXPECT_STREQ(c.fileName, options.fileName) << label;
+        }
+        EXPECT_EQ(c.registeredFile == nullptr, options.registeredFile == nullptr) << label;
+        if (c.registeredFile != nullptr) {
+            EXPECT_STREQ(c.registeredFile, options.registeredFile) << label;
+        }
         if (c.section == nullptr) {
             EXPECT_EQ(nullptr, options.section) << label;
         } else {
@@ -186,10 +211,111 @@ TEST(IniCheck, MissingSectionInstallsTheMonitorAndWarns) {
     CheckReport report = Check("[Other]\n11,zk.dll\n", "S", "2000");
     EXPECT_TRUE(Has(report, "bandwidth monitor: installed"));
     EXPECT_TRUE(Has(report,
-                    "warning: [S] is not in the file; an image-class device's run logs it "
-                    "as an error"));
+                    "warning: [S] is not in the file: an Image-class device's installation logs "
+                    "\"ERROR: Section S not found !\", any other run \"Section S doesn't exist in "
+                    "INI file.\"\n"))
+        << report.text;
+    // Server 2003 is not XP for this check.
+    report = Check("[Other]\n11,zk.dll\n", "S", "2003");
+    EXPECT_TRUE(Has(report,
+                    "warning: [S] is not in the file: the log shows \"Section S doesn't exist in "
+                    "INI file.\"\n"))
+        << report.text;
     report = Check("[S]\n; only a comment\n", "S", "7");
-    EXPECT_TRUE(Has(report, "warning: [S] has no lines to run\n")) << report.text;
+    EXPECT_TRUE(Has(report, "warning: [S] has no lines to run: the log shows")) << report.text;
+}
+
+// How often an installation asks for a switch that no section answers, and
+// whether a finish-install action is requested: Vista and later ask in
+// post-processing, at the finish-install page and in the action itself.
+TEST(IniCheck, SwitchWithoutAnswerIsAnErrorLinePerQuestion) {
+    struct Case {
+        const char* version;
+        bool noFnw;
+        const char* times;
+        const char* finishInstall;  // nullptr: no finish-install action before Vista
+    };
+    const Case cases[] = {
+        {"2000", false, "once", nullptr},
+        {"2003", true, "once", nullptr},
+        {"vista", false, "3 times", "requested (NoFNW not set)"},
+        {"7", true, "twice", "not requested (NoFNW set, web update off)"},
+        {"10", true, "twice", "not requested (NoFNW set, web update off)"},
+    };
+    for (const Case& c : cases) {
+        std::string text = std::string("[S]\n11,zk.dll\n") + (c.noFnw ? "NoFNW=01\n" : "") +
+                           "[KESTR.DevType]\nAudio=1\n";
+        CheckReport report = Check(text, "S", c.version);
+        EXPECT_TRUE(
+            Has(report, std::string("log, Video device: \"ERROR: LaunchKestrForDeviceClass> "
+                                    "Device section not found in '") +
+                            zk::inicheck::FindWindowsVersion(c.version)->systemDirectory +
+                            "\\zkcoinst.ini'.\" " + c.times + " (expected"))
+            << c.version << "\n"
+            << report.text;
+        EXPECT_FALSE(Has(report, "log, Audio device")) << c.version;
+        EXPECT_EQ(c.finishInstall != nullptr,
+                  Has(report, "finish-install action, Audio device: requested (web update on)"))
+            << c.version;
+        if (c.finishInstall != nullptr) {
+            EXPECT_TRUE(
+                Has(report, std::string("finish-install action, Video device: ") + c.finishInstall))
+                << c.version << "\n"
+                << report.text;
+        }
+        EXPECT_EQ(0, report.warnings) << c.version << "\n" << report.text;
+    }
+}
+
+// A NoFNW line is the switch, not a mistake, when its value reads as 1; the
+// first NoFNW line of the section is the one read.
+TEST(IniCheck, NoFnwLinesAreTheSwitch) {
+    struct Case {
+        const char* lines;
+        bool set;
+        int warnings;
+    };
+    const Case cases[] = {
+        {"NoFNW=1\n", true, 0},      {"nofnw = 01\n", true, 0},       {"NoFNW=\"1\"\n", true, 0},
+        {"NoFNW=yes\n", false, 1},   {"NoFNW=1\nNoFNW=0\n", true, 1}, {"NoFNW\n", false, 1},
+        {"NoFNW=10000\n", false, 1},
+    };
+    for (const Case& c : cases) {
+        CheckReport report = Check(std::string("[S]\n") + c.lines, "S", "7");
+        EXPECT_EQ(c.set, Has(report, "not requested (NoFNW set")) << c.lines << report.text;
+        EXPECT_EQ(c.warnings, report.warnings) << c.lines << report.text;
+    }
+}
+
+// Switch sections are asked for by names formed from the version's numbers in
+// decimal; any other name is never read.
+TEST(IniCheck, SwitchSectionsNoVersionAsksForAreNamed) {
+    struct Case {
+        const char* section;
+        const char* why;  // nullptr: some version reads it
+    };
+    const Case cases[] = {
+        {"KESTR.DevType", nullptr},
+        {"KESTR.DevType.5.2", nullptr},
+        {"kestr.devtype.10.0", nullptr},
+        {"S.KESTR.6.3", nullptr},
+        {"Other.KESTR", nullptr},
+        {"KESTR.DevType.5.01", "Windows XP asks for [KESTR.DevType.5.1]"},
+        {"S.KESTR.010.0", "Windows 10 or 11 asks for [S.KESTR.10.0]"},
+        {"KESTR.DevType.4.0", "Windows NT 4.0 does not call the co-installer"},
+        {"KESTR.DevType.6.5", "no Windows version reports 6.5"},
+        {"KESTR.DevType.6", "a version is written .<major>.<minor>"},
+        {"KESTR.DevType.6.1.0", "a version is written .<major>.<minor>"},
+        {"S.KESTR.x", "a version is written .<major>.<minor>"},
+    };
+    for (const Case& c : cases) {
+        CheckReport report =
+            Check(std::string("[S]\n11,zk.dll\n[") + c.section + "]\nAudio=1\n", "S", "xp");
+        EXPECT_EQ(c.why != nullptr, Has(report, "is read on no Windows version")) << c.section;
+        if (c.why != nullptr) {
+            EXPECT_TRUE(Has(report, c.why)) << c.section << "\n" << report.text;
+        }
+    }
 }
 
 TEST(IniCheck, RegistryLinesWithoutAKeyPathAreIgnored) {
@@ -207,7 +333,7 @@ TEST(IniCheck, RegistryLinesWithoutAKeyPathAreIgnored) {
         EXPECT_TRUE(Has(report, "ignored: no key path")) << report.text;
         EXPECT_TRUE(Has(report, std::string(c.why) +
                                     ", so it names no key under HKEY_LOCAL_MACHINE; the line is "
-                                    "ignored"))
+                                    "ignored with a WARNING in the log"))
             << report.text;
     }
 }
