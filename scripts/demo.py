@@ -14,7 +14,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from e2e_support import (ARCH, BIN_DIR, BUILD_DIR, CAMERA_HWIDS, IMAGE_CLASS,  # noqa: E402
                          MEDIA_CLASS, PACKAGE_DLL_FOLDER, SOURCE_DIR, TOOLS, WINEARCH, Prefix,
-                         WineBootError)
+                         WineBootError, add_shipped_class_keys)
 
 WINDOWS_VERSION = os.environ.get("ZK_DEMO_WINVER", "win7")
 DEVICE_NAME = "ZK USB Camera"
@@ -204,6 +204,9 @@ def main():
         return 1
     try:
         prefix.install_tools()
+        # The class keys a Windows installation has, so that the monitor's
+        # filter entries land in both classes' lists as they would there.
+        add_shipped_class_keys(prefix)
         package = prefix.stage_package()
         put_versioned(prefix, "v6_0_0_99", INSTALLED)
         put_versioned(prefix, "v6_0_0_100", SHARED_COPY)

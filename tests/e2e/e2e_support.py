@@ -45,6 +45,23 @@ TOOLS = "C:\\zktools"
 STUB_RECORD = "C:\\zk_stub_record.txt"
 
 
+# The class keys Windows ships for the camera's two setup classes, with their
+# class names and descriptions. A new Wine prefix has the Image class key but
+# not the MEDIA one, so a filter added to MEDIA's list would find no key.
+SHIPPED_CLASS_KEYS = [
+    (IMAGE_CLASS, "Image", "Imaging devices"),
+    (MEDIA_CLASS, "MEDIA", "Sound, video and game controllers"),
+]
+
+
+def add_shipped_class_keys(prefix):
+    """Gives PREFIX the setup class keys that Windows ships (SHIPPED_CLASS_KEYS)."""
+    for guid, name, description in SHIPPED_CLASS_KEYS:
+        key = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\" + guid
+        prefix.reg_add(key, None, "REG_SZ", description)
+        prefix.reg_add(key, "Class", "REG_SZ", name)
+
+
 class WineBootError(RuntimeError):
     """wineboot could not make a prefix; the message says why."""
 

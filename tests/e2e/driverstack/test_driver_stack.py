@@ -5,7 +5,7 @@ installation phases, and the driver key's friendly name and vendor corrected."""
 import os
 import unittest
 
-from e2e_support import IMAGE_CLASS, PrefixTestCase
+from e2e_support import IMAGE_CLASS, MEDIA_CLASS, PrefixTestCase, add_shipped_class_keys
 
 CLASS_KEY = "HKLM\\System\\CurrentControlSet\\Control\\Class\\"
 IMAGE_KEY = CLASS_KEY + IMAGE_CLASS
@@ -71,6 +71,13 @@ class DriverStackInstallation(PrefixTestCase):
         log = self.install("winxp")
         self.assertEqual("ksthunk\\0zkusbsta", self.prefix.reg_query(IMAGE_KEY, "LowerFilters"))
         self.assertNotIn("Filter '", log)
+
+    def test_the_monitor_joins_the_lower_filters_of_both_classes_windows_ships(self):
+        add_shipped_class_keys(self.prefix)
+        self.install("win7")
+        for guid in (IMAGE_CLASS, MEDIA_CLASS):
+            self.assertEqual("ZKUSBSta", self.prefix.reg_query(CLASS_KEY + guid, "LowerFilters"),
+                             guid)
 
     def test_no_codec_before_windows_2000(self):
         log = self.install("nt40")
