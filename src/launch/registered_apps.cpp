@@ -7,7 +7,7 @@
 #include "core/start_process.h"
 #include "core/system_message.h"
 #include "core/tracked_alloc.h"
-#include "launch/path_template.h"
+#include "core/path_template.h"
 
 namespace {
 

@@ -14,11 +14,6 @@
 #include "launch/device_identity.h"
 #include "launch/web_update_core.h"
 
-const KestrClass KestrClassTable[kKestrClassCount] = {
-    {"Audio", {0x4D36E96C, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}}},
-    {"Video", {0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}}},
-};
-
 namespace {
 
 const int kCommonFilesCsidl = 43;  // CSIDL_PROGRAM_FILES_COMMON
@@ -41,19 +36,6 @@ DWORD ReadSwitch(const char* section, const char* key, const char* iniPath, char
 }
 
 }  // namespace
-
-int GetDeviceClassIndex(const SP_DEVINFO_DATA* deviceInfoData) {
-    if (deviceInfoData == nullptr) {
-        return -1;
-    }
-    int index = -1;
-    for (int i = 0; i < kKestrClassCount; ++i) {
-        if (memcmp(&deviceInfoData->ClassGuid, &KestrClassTable[i].classGuid, sizeof(GUID)) == 0) {
-            index = i;
-        }
-    }
-    return index;
-}
 
 int IsNoFNWSet(DeviceContext* context, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData) {
     SP_DRVINFO_DETAIL_DATA_A detail;

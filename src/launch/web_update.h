@@ -7,20 +7,9 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include "core/device_classes.h"
+
 struct DeviceContext;
-
-// The device classes the package knows. className is both the key looked up
-// in zkcoinst.ini and the web-update program's "-f" argument.
-struct KestrClass {
-    const char* className;
-    GUID classGuid;
-};
-constexpr int kKestrClassCount = 2;
-extern const KestrClass KestrClassTable[kKestrClassCount];  // 0 "Audio" (Media), 1 "Video" (Image)
-
-// The KestrClassTable row of the device's setup class; -1 for any other class
-// or when there is no device data.
-int GetDeviceClassIndex(const SP_DEVINFO_DATA* deviceInfoData);
 
 // Whether "NoFNW" reads as 1 in the zkcoinst.ini section named after the
 // selected driver's install section.

@@ -1,7 +1,7 @@
 #include "launch/web_update_core.h"
 
 #include "common/bounded_text.h"
-#include "launch/leading_int.h"
+#include "common/leading_int.h"
 
 const char kKestrProgramName[] = "Kestr32.exe";
 

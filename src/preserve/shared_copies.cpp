@@ -8,7 +8,7 @@
 #include "common/win_handles.h"
 #include "core/install_log.h"
 #include "core/tracked_alloc.h"
-#include "launch/path_template.h"
+#include "core/path_template.h"
 #include "preserve/machine_type.h"
 
 namespace {

@@ -3,13 +3,13 @@
 #include <cstring>
 
 #include "common/bounded_text.h"
+#include "core/device_classes.h"
 #include "core/install_log.h"
 #include "core/selected_driver.h"
 #include "core/tracked_alloc.h"
 #include "core/version_probes.h"
 #include "driverstack/storage_filter.h"
 #include "driverstack/usb_monitor_filter.h"
-#include "launch/web_update.h"
 #include "setupactions/component_registration.h"
 #include "setupactions/hid_registry_actions.h"
 #include "setupactions/setup_line.h"
@@ -17,7 +17,6 @@
 namespace {
 
 const char kIniName[] = "zkcoinst.ini";
-const int kImageClassIndex = 1;
 
 const DWORD kSectionCapacity = zk::kSectionReadCapacity;
 const DWORD kCheckCapacity = zk::kSectionCheckCapacity;
@@ -184,8 +183,9 @@ bool RunSetupSection(DeviceContext* context, PSP_DEVINFO_DATA deviceInfoData,
         char section[kSectionCapacity];
         DWORD count = GetPrivateProfileSectionA(sectionName, section, kSectionCapacity, iniPath);
         if (count == 0) {
+            // Only an Image-class device's missing section fails the run.
             if ((IsWin2000() || IsWinXP()) &&
-                GetDeviceClassIndex(deviceInfoData) == kImageClassIndex) {
+                GetDeviceClassIndex(deviceInfoData) == kVideoClassRow) {
                 failed = true;
                 LogMessage(context, "ERROR: Section %s not found !\n", sectionName);
             } else {

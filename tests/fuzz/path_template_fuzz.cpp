@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "launch/path_template_core.h"
+#include "core/path_template_core.h"
 
 namespace {
 

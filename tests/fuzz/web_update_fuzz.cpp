@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "launch/leading_int.h"
+#include "common/leading_int.h"
 #include "launch/web_update_core.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <strings.h>
 #include <vector>
 
-#include "launch/leading_int.h"
-#include "launch/path_template_core.h"
+#include "common/leading_int.h"
+#include "core/path_template_core.h"
 #include "launch/registered_apps_core.h"
 
 namespace zk::inicheck {

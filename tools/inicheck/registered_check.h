@@ -3,7 +3,7 @@
 // and phases, the command line each starts on a Windows version, and where
 // the co-installer's reading differs from what the author likely meant. It
 // decides with the co-installer's own rules (launch/registered_apps_core.h,
-// launch/path_template_core.h) over a machine of default folders on which the
+// core/path_template_core.h) over a machine of default folders on which the
 // maker folder exists wherever a template looks for it. Windows-free.
 #pragma once
 

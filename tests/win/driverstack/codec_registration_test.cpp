@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/coinstaller_entry.h"
+#include "entry/coinstaller_entry.h"
 #include "core/device_context.h"
 #include "registry_guard.h"
 #include "test_support.h"

@@ -12,10 +12,10 @@
 #include <cstring>
 
 #include "common/win_handles.h"
-#include "core/coinstaller_entry.h"
+#include "entry/coinstaller_entry.h"
 #include "core/device_context.h"
 #include "core/dif_codes.h"
-#include "core/setup_entry.h"
+#include "entry/setup_entry.h"
 #include "core/system_message.h"
 #include "core/tracked_alloc.h"
 #include "harness/device_install.h"

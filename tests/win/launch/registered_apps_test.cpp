@@ -9,7 +9,7 @@
 
 #include "core/tracked_alloc.h"
 #include "launch/launch_fixtures.h"
-#include "launch/maker_folders.h"
+#include "maker_folders.h"
 
 namespace {
 

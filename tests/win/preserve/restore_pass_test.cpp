@@ -11,7 +11,7 @@
 #include "core/device_context.h"
 #include "core/system_message.h"
 #include "core/tracked_alloc.h"
-#include "launch/maker_folders.h"
+#include "maker_folders.h"
 #include "preserve/protected_files.h"
 #include "preserve_fixtures.h"
 #include "test_support.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/tracked_alloc.h"
-#include "launch/maker_folders.h"
+#include "maker_folders.h"
 #include "preserve_fixtures.h"
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "core/setup_entry.h"
+#include "entry/setup_entry.h"
 
 #include "core/device_context.h"
 #include "core/install_log.h"

@@ -1,4 +1,4 @@
-#include "core/setup_entry.h"
+#include "entry/setup_entry.h"
 
 #include <windows.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "launch/path_template.h"
+#include "core/path_template.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/tracked_alloc.h"
-#include "launch/maker_folders.h"
+#include "maker_folders.h"
 #include "test_support.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "launch/path_template_core.h"
+#include "core/path_template_core.h"
 
 #include <cstring>
 
-#include "launch/leading_int.h"
+#include "common/leading_int.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "launch/path_template_core.h"
+#include "core/path_template_core.h"
 
 #include "common/bounded_text.h"
 

@@ -1,10 +1,10 @@
-#include "launch/path_template.h"
+#include "core/path_template.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include "core/tracked_alloc.h"
-#include "launch/path_template_core.h"
+#include "core/path_template_core.h"
 
 namespace {
 

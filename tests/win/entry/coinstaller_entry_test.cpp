@@ -1,4 +1,4 @@
-#include "core/coinstaller_entry.h"
+#include "entry/coinstaller_entry.h"
 
 #include <windows.h>
 #include <gtest/gtest.h>

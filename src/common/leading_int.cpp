@@ -1,4 +1,4 @@
-#include "launch/leading_int.h"
+#include "common/leading_int.h"
 
 #include <climits>
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "common/win_handles.h"
-#include "core/coinstaller_entry.h"
+#include "entry/coinstaller_entry.h"
 #include "core/device_context.h"
 #include "core/dif_codes.h"
 #include "core/install_log.h"
