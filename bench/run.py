@@ -1,7 +1,11 @@
 """Runs every benchmark program in a scratch Wine prefix and prints a table.
 
-    bash bench/run.sh [RUNS]
-    python3 bench/run.py [--parts all|installation] [RUNS]   (ZK_BUILD_DIR, ZK_WINE_ARCH set)
+    bash bench/run.sh [--against REV] [RUNS]
+    python3 bench/run.py [--parts all|installation] [--against-dll PATH --against-rev NAME]
+                         [RUNS]   (ZK_BUILD_DIR, ZK_WINE_ARCH set)
+
+With --against-dll the installation overhead alternates that DLL (the one
+built from revision NAME) too, and a line gives this tree's cut against it.
 
 Figures are wall-clock times under Wine on this machine; they vary from run to
 run and from machine to machine. Compare the two columns of one run, not runs
@@ -19,6 +23,8 @@ from e2e_support import ARCH, BIN_DIR, CAMERA_HWIDS, TOOLS, Prefix  # noqa: E402
 
 _parser = argparse.ArgumentParser()
 _parser.add_argument("--parts", choices=("all", "installation"), default="all")
+_parser.add_argument("--against-dll", help="zkcoinst.dll of an earlier revision to compare with")
+_parser.add_argument("--against-rev", default="base", help="that revision's name, for the labels")
 _parser.add_argument("runs", nargs="?", type=int, default=30)
 _options = _parser.parse_args()
 RUNS = _options.runs
@@ -48,15 +54,16 @@ def _is_number(text):
         return False
 
 
-def installation_overhead(prefix, inf):
+def installation_overhead(prefix, inf, dlls):
+    """DLLS: {label: path in the prefix}, alternated in this order."""
     hwids = []
     for hwid in CAMERA_HWIDS:
         hwids += ["--hwid", hwid]
-    dlls = {"zkcoinst.dll": "C:\\windows\\system32\\zkcoinst.dll",
-            "do-nothing": TOOLS + "\\null_coinstaller.dll"}
+    args = []
+    for path in dlls.values():
+        args += ["--dll", path]
     out = run(prefix, "install_bench.exe",
-              ["--inf", inf, "--runs", str(RUNS), "--warmup", "3"] + hwids +
-              ["--dll", dlls["zkcoinst.dll"], "--dll", dlls["do-nothing"]])
+              ["--inf", inf, "--runs", str(RUNS), "--warmup", "3"] + hwids + args)
     times = {}
     for line in out.splitlines():
         name, values = fields(line)
@@ -121,16 +128,41 @@ def main():
                         os.path.join(prefix.unix(TOOLS), "search_fixtures"))
         package = prefix.stage_package()
 
+        dlls = {}
+        if _options.against_dll:
+            # Beside the harness rather than in the system directory: the
+            # installed zkcoinst.dll stays this tree's, and a full path loads
+            # the two same-named DLLs as two modules.
+            base = os.path.join(prefix.unix(TOOLS), "base")
+            os.makedirs(base)
+            shutil.copy(_options.against_dll, os.path.join(base, "zkcoinst.dll"))
+            dlls["zkcoinst.dll " + _options.against_rev] = TOOLS + "\\base\\zkcoinst.dll"
+            this_tree = "zkcoinst.dll (this tree)"
+        else:
+            this_tree = "zkcoinst.dll"
+        dlls[this_tree] = "C:\\windows\\system32\\zkcoinst.dll"
+        dlls["do-nothing"] = TOOLS + "\\null_coinstaller.dll"
+        width = max([14] + [len(label) for label in dlls])
+
         print("Installation overhead, %s build: %d installations each, alternating, Windows 7 (Wine)"
               % (ARCH, RUNS))
-        print("%-14s %18s %18s %16s %16s" % ("co-installer", "inside calls (ms)", "p10-p90 (ms)",
-                                            "whole inst. (ms)", "peak WS (KiB)"))
-        rows = installation_overhead(prefix, package + "\\zkcamera.inf")
-        for label, inside, p10, p90, whole, peak in rows:
-            print("%-14s %18.3f %8.3f-%-9.3f %16.3f %16.0f" % (label, inside, p10, p90, whole, peak))
-        if rows[1][1] > 0:
+        print("%-*s %18s %18s %16s %16s" % (width, "co-installer", "inside calls (ms)",
+                                            "p10-p90 (ms)", "whole inst. (ms)", "peak WS (KiB)"))
+        rows = {row[0]: row for row in installation_overhead(prefix, package + "\\zkcamera.inf",
+                                                             dlls)}
+        for label, inside, p10, p90, whole, peak in rows.values():
+            print("%-*s %18.3f %8.3f-%-9.3f %16.3f %16.0f"
+                  % (width, label, inside, p10, p90, whole, peak))
+        ours, nothing = rows[this_tree], rows["do-nothing"]
+        if nothing[1] > 0:
             print("ratio inside calls: %.1fx, whole installation: %.2fx"
-                  % (rows[0][1] / rows[1][1], rows[0][4] / rows[1][4]))
+                  % (ours[1] / nothing[1], ours[4] / nothing[4]))
+        if _options.against_dll:
+            theirs = rows["zkcoinst.dll " + _options.against_rev]
+            if theirs[1] > 0 and theirs[4] > 0:
+                print("this tree vs %s: inside calls %+.1f%% (x%.2f), whole installation %+.1f%%"
+                      % (_options.against_rev, (ours[1] / theirs[1] - 1) * 100,
+                         ours[1] / theirs[1], (ours[4] / theirs[4] - 1) * 100))
         if _options.parts == "installation":
             return 0
 
