@@ -2,11 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "common/ascii_text.h"
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+namespace {
 
 // Calls visit(text, length) for every non-empty string of the list, in order.
 // A string ends at its NUL or at the list's end, whichever comes first.
@@ -57,7 +55,7 @@ bool EqualsIgnoringAsciiCase(const char* text, size_t size, const char* name) {
         return false;
     }
     for (size_t i = 0; i < size; ++i) {
-        if (LowerAscii(text[i]) != LowerAscii(name[i])) {
+        if (LowerAsciiChar(text[i]) != LowerAsciiChar(name[i])) {
             return false;
         }
     }

@@ -2,39 +2,18 @@
 
 #include <cstring>
 
+#include "common/ascii_text.h"
 #include "common/bounded_text.h"
 
 namespace {
 
 const size_t kPatternCapacity = 260;
 
-size_t BoundedLength(const char* text, size_t size) {
-    size_t length = 0;
-    while (length < size && text[length] != '\0') {
-        ++length;
-    }
-    return length;
-}
-
-// Where needle first occurs in the first haystackLength bytes, or null.
-const char* FindIn(const char* haystack, size_t haystackLength, const char* needle,
-                   size_t needleLength) {
-    if (needleLength > haystackLength) {
-        return nullptr;
-    }
-    for (size_t i = 0; i + needleLength <= haystackLength; ++i) {
-        if (memcmp(haystack + i, needle, needleLength) == 0) {
-            return haystack + i;
-        }
-    }
-    return nullptr;
-}
-
 // Whether the up to patternLength characters of keyName from its first marker
 // occur in the hardware ID.
 bool MarkerPatternOccurs(const char* keyName, size_t keyNameLength, const char* marker,
                          size_t patternLength, const char* hardwareId, size_t hardwareIdLength) {
-    const char* start = FindIn(keyName, keyNameLength, marker, strlen(marker));
+    const char* start = FindBytes(keyName, keyNameLength, marker, strlen(marker));
     if (start == nullptr) {
         return false;
     }
@@ -42,18 +21,10 @@ bool MarkerPatternOccurs(const char* keyName, size_t keyNameLength, const char* 
     size_t length = available < patternLength ? available : patternLength;
     char pattern[kPatternCapacity] = {};
     memcpy(pattern, start, length);
-    return FindIn(hardwareId, hardwareIdLength, pattern, length) != nullptr;
+    return FindBytes(hardwareId, hardwareIdLength, pattern, length) != nullptr;
 }
 
 }  // namespace
-
-void LowerAscii(char* text, size_t size) {
-    for (size_t i = 0; i < size && text[i] != '\0'; ++i) {
-        if (text[i] >= 'A' && text[i] <= 'Z') {
-            text[i] = static_cast<char>(text[i] - 'A' + 'a');
-        }
-    }
-}
 
 int MatchesDeviceHardwareId(char* hardwareId, size_t hardwareIdSize, char* keyName,
                             size_t keyNameSize) {
@@ -72,8 +43,8 @@ bool RegisteredAppApplies(char* keyName, size_t keyNameSize, char* hardwareId,
                           size_t hardwareIdSize) {
     LowerAscii(keyName, keyNameSize);
     size_t nameLength = BoundedLength(keyName, keyNameSize);
-    if (FindIn(keyName, nameLength, "valueadd", 8) != nullptr ||
-        FindIn(keyName, nameLength, "viduruvir", 9) != nullptr) {
+    if (FindBytes(keyName, nameLength, "valueadd", 8) != nullptr ||
+        FindBytes(keyName, nameLength, "viduruvir", 9) != nullptr) {
         return true;
     }
     return MatchesDeviceHardwareId(hardwareId, hardwareIdSize, keyName, keyNameSize) != 0;

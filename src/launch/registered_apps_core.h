@@ -5,15 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/ascii_text.h"
+
 // The command line of a registered program: the program path in quotes, so
 // that a path with blanks cannot be taken for a shorter program (C:\Program.exe
 // for C:\Program Files\...), then a blank and the arguments. Callers that log a
 // command line that could not be formed use the same format.
 #define ZK_REGISTERED_APP_COMMAND_LINE "\"%s\" %s"
-
-// Lower-cases the ASCII letters of text in place, stopping at its terminator
-// or after size bytes.
-void LowerAscii(char* text, size_t size);
 
 // Lower-cases both texts in place (bounded by their sizes) and answers non-zero
 // when the eight characters of keyName from its first "pid_" and the five from

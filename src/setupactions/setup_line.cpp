@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/bounded_text.h"
+#include "common/leading_int.h"
 
 namespace zk {
 
@@ -11,10 +12,6 @@ namespace {
 
 bool BeginsWith(const char* text, const char* keyword) {
     return strncmp(text, keyword, strlen(keyword)) == 0;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 SetupActionKind KindOfCode(int code, const char* argument) {
@@ -50,27 +47,7 @@ SetupActionKind KindOfCode(int code, const char* argument) {
 }  // namespace
 
 int ReadActionCode(const char* text) {
-    while (IsBlank(*text)) {
-        ++text;
-    }
-    bool negative = false;
-    if (*text == '+' || *text == '-') {
-        negative = *text == '-';
-        ++text;
-    }
-    // Accumulated as a negative number so that INT_MIN itself is reachable;
-    // anything beyond the int range stops growing rather than overflowing.
-    long long value = 0;
-    while (*text >= '0' && *text <= '9') {
-        if (value > -(static_cast<long long>(INT_MAX) + 2)) {
-            value = value * 10 - (*text - '0');
-        }
-        ++text;
-    }
-    if (negative) {
-        return value < INT_MIN ? INT_MIN : static_cast<int>(value);
-    }
-    return -value > INT_MAX ? INT_MAX : static_cast<int>(-value);
+    return ParseLeadingInt(text);
 }
 
 SetupAction ParseSetupLine(const char* line) {

@@ -39,9 +39,8 @@ struct SetupAction {
     const char* argument;  // points into the line: the text after the first comma, or the line
 };
 
-// The code in front of a line's first comma, read as atoi reads it: leading
-// white space, an optional sign, then decimal digits up to the first non-digit;
-// no digits reads 0. A number too large for an int reads as INT_MAX or INT_MIN,
+// The code in front of a line's first comma, read as atoi reads it (see
+// ParseLeadingInt). A number too large for an int reads as INT_MAX or INT_MIN,
 // which selects no action code.
 int ReadActionCode(const char* text);
 
