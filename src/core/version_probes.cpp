@@ -5,43 +5,48 @@
 
 namespace {
 
-// The predicates that clear the record rely on the cleared record (major
-// version 0, platform 0) to fail their test when GetVersionExA fails.
-OSVERSIONINFOA ClearedVersionInfo() {
-    OSVERSIONINFOA info;
-    memset(&info, 0, sizeof(info));
-    info.dwOSVersionInfoSize = sizeof(info);
-    GetVersionExA(&info);
-    return info;
+WindowsVersion CurrentVersion() {
+    WindowsVersion version;
+    ReadWindowsVersion(&version);
+    return version;
 }
 
 }  // namespace
 
-bool IsVistaOrLater() {
+bool ReadWindowsVersion(WindowsVersion* version) {
     OSVERSIONINFOA info;
+    memset(&info, 0, sizeof(info));
     info.dwOSVersionInfoSize = sizeof(info);
     if (!GetVersionExA(&info)) {
+        *version = WindowsVersion{0, 0, 0};
         return false;
     }
-    return info.dwMajorVersion >= 6;
+    *version = WindowsVersion{info.dwMajorVersion, info.dwMinorVersion, info.dwPlatformId};
+    return true;
+}
+
+bool IsVistaOrLater() {
+    return CurrentVersion().major >= 6;
 }
 
 bool IsWin2000OrLater() {
-    return ClearedVersionInfo().dwMajorVersion >= 5;
+    return CurrentVersion().major >= 5;
 }
 
 bool IsWin2000() {
-    OSVERSIONINFOA info = ClearedVersionInfo();
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 5 &&
-           info.dwMinorVersion == 0;
+    WindowsVersion version = CurrentVersion();
+    return version.platform == VER_PLATFORM_WIN32_NT && version.major == 5 && version.minor == 0;
 }
 
 bool IsWinXP() {
-    OSVERSIONINFOA info = ClearedVersionInfo();
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 5 &&
-           info.dwMinorVersion == 1;
+    WindowsVersion version = CurrentVersion();
+    return version.platform == VER_PLATFORM_WIN32_NT && version.major == 5 && version.minor == 1;
 }
 
 bool IsWin9x() {
-    return ClearedVersionInfo().dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    return CurrentVersion().platform == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+bool IsNtFamily() {
+    return CurrentVersion().platform == VER_PLATFORM_WIN32_NT;
 }

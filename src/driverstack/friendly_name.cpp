@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/win_handles.h"
+#include "core/registry_text.h"
 #include "driverstack/value_text.h"
 
 namespace {
@@ -14,10 +15,9 @@ const char kVendor[] = "Marvanto";
 int UpdateFriendlyNameAndVendor(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData) {
     // One byte beyond what the property may fill keeps the name terminated
     // even when it was stored without its NUL.
-    char friendlyName[MAX_PATH + 1] = {};
-    if (!SetupDiGetDeviceRegistryPropertyA(deviceInfoSet, deviceInfoData, SPDRP_FRIENDLYNAME,
-                                           nullptr, reinterpret_cast<BYTE*>(friendlyName), MAX_PATH,
-                                           nullptr)) {
+    char friendlyName[MAX_PATH + 1];
+    if (ReadTextProperty(deviceInfoSet, deviceInfoData, SPDRP_FRIENDLYNAME, friendlyName,
+                         sizeof(friendlyName)) != 0) {
         return 0;
     }
     size_t nameLength = strlen(friendlyName);

@@ -5,30 +5,26 @@
 #include "common/bounded_text.h"
 #include "common/list_value_type.h"
 #include "common/win_handles.h"
+#include "core/device_classes.h"
 #include "core/install_log.h"
 #include "core/tracked_alloc.h"
 #include "driverstack/multi_string.h"
 
-namespace {
-
-// {6BDD1FC6-810F-11D0-BEC7-08002BE2092F}
-const GUID kImageClass = {
-    0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
-
-}  // namespace
-
 const ClassFilterEntry ClassFilterTable[2] = {
-    {1, 1, "zkmvdrv.sys", "zkmvdrv", kImageClass},
-    {1, 1, "zkusbsta.sys", "zkusbsta", kImageClass},
+    {1, 1, "zkmvdrv.sys", "zkmvdrv", kImageSetupClass.guid},
+    {1, 1, "zkusbsta.sys", "zkusbsta", kImageSetupClass.guid},
 };
 
 DWORD RemoveOrphanClassFilters(DeviceContext* context) {
     DWORD result = 0;
+    // One service manager for the whole table; when it cannot be had, every
+    // row is in doubt.
+    zk::UniqueServiceHandle manager(OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_CONNECT));
     for (const ClassFilterEntry& row : ClassFilterTable) {
         int installed = 0;
         // A query that failed for another reason than a missing service
         // counts as an installed service: in doubt the filter stays.
-        if (IsServiceInstalled(&row, &installed) != 0) {
+        if (!manager || IsServiceInstalledIn(manager.Get(), &row, &installed) != 0) {
             installed = 1;
         }
         if (installed && !IsDriverFileMissing(&row)) {
@@ -47,8 +43,12 @@ DWORD IsServiceInstalled(const ClassFilterEntry* row, int* installed) {
     if (!manager) {
         return GetLastError();
     }
-    zk::UniqueServiceHandle service(
-        OpenServiceA(manager.Get(), row->serviceName, SERVICE_QUERY_CONFIG));
+    return IsServiceInstalledIn(manager.Get(), row, installed);
+}
+
+DWORD IsServiceInstalledIn(SC_HANDLE manager, const ClassFilterEntry* row, int* installed) {
+    *installed = 0;
+    zk::UniqueServiceHandle service(OpenServiceA(manager, row->serviceName, SERVICE_QUERY_CONFIG));
     if (service) {
         *installed = 1;
         return 0;

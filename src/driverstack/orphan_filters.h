@@ -28,6 +28,10 @@ DWORD RemoveOrphanClassFilters(DeviceContext* context);
 // the service manager's error (a missing service is not an error).
 DWORD IsServiceInstalled(const ClassFilterEntry* row, int* installed);
 
+// The same through a service manager the caller opened (with
+// SC_MANAGER_CONNECT), so that one pass over the table opens it once.
+DWORD IsServiceInstalledIn(SC_HANDLE manager, const ClassFilterEntry* row, int* installed);
+
 // 1 when the row's driver file is known to be absent from the system's drivers
 // directory; 0 when it is there or in doubt.
 int IsDriverFileMissing(const ClassFilterEntry* row);
@@ -38,6 +42,7 @@ int IsDriverFileMissingIn(const char* systemDirectory, const ClassFilterEntry* r
 
 // Removes every occurrence of the row's service name from the row's list; a
 // list left without strings is deleted. 0 or the failing call's Win32 error.
+// The name is fixed: the log's "DelFilterInClassKey> ..." lines carry it.
 DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row);
 
 // Copies source to output without the strings equal to filterName, logging

@@ -40,8 +40,12 @@ DWORD WriteServiceKey(const char* serviceName, const ServiceValue* values, size_
     return 0;
 }
 
-bool FormatClassKeyPath(char* path, size_t capacity, const char* classGuid) {
-    return classGuid != nullptr &&
-           zk::FormatText(path, capacity, "SYSTEM\\CurrentControlSet\\Control\\Class\\%s",
-                          classGuid);
+LONG OpenClassKey(const char* classKeyName, zk::UniqueRegKey* key) {
+    char path[MAX_PATH];
+    if (classKeyName == nullptr ||
+        !zk::FormatText(path, sizeof(path), "SYSTEM\\CurrentControlSet\\Control\\Class\\%s",
+                        classKeyName)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WRITE, key->Receive());
 }

@@ -2,6 +2,8 @@
 // filter services the package installs.
 #pragma once
 
+#include "common/win_handles.h"
+
 #include <windows.h>
 
 struct ServiceValue {
@@ -18,6 +20,7 @@ struct ServiceValue {
 DWORD WriteServiceKey(const char* serviceName, const ServiceValue* values, size_t count,
                       bool* opened);
 
-// HKLM "SYSTEM\CurrentControlSet\Control\Class\<classGuid>" into path. False
-// when classGuid is null or the path does not fit.
-bool FormatClassKeyPath(char* path, size_t capacity, const char* classGuid);
+// Opens the class key HKLM "SYSTEM\CurrentControlSet\Control\Class\<classKeyName>"
+// (the braced GUID text) for reading and writing. ERROR_INVALID_PARAMETER when
+// the name is null or the path does not fit, else RegOpenKeyExA's result.
+LONG OpenClassKey(const char* classKeyName, zk::UniqueRegKey* key);

@@ -2,6 +2,7 @@
 
 #include "common/list_value_type.h"
 #include "common/win_handles.h"
+#include "core/device_classes.h"
 #include "core/tracked_alloc.h"
 #include "driverstack/multi_string.h"
 #include "driverstack/service_key.h"
@@ -11,7 +12,6 @@ namespace {
 const char kServiceName[] = "ZkClsUpr";
 // The name and two NULs: a list of this one filter (10 bytes).
 const char kOneEntryList[] = "ZkClsUpr\0";
-const char kVolumeClass[] = "{71A27CDD-812A-11D0-BEC7-08002BE2092F}";
 
 // The longest list read, and what the front insertion adds to it: the name
 // and its NUL.
@@ -36,7 +36,7 @@ int InstallStorageClassFilter() {
         return 0;
     }
     // The list is edited even when a value write failed.
-    AddUpperFilterToClass(kVolumeClass);
+    AddUpperFilterToClass(kVolumeSetupClass.keyName);
     return status == 0 ? 1 : 0;
 }
 
@@ -47,12 +47,8 @@ DWORD AddUpperFilterToClass(const char* classGuid) {
     if (!list || !rebuilt) {
         return static_cast<DWORD>(E_OUTOFMEMORY);
     }
-    char path[MAX_PATH];
-    if (!FormatClassKeyPath(path, sizeof(path), classGuid)) {
-        return ERROR_INVALID_PARAMETER;
-    }
     zk::UniqueRegKey key;
-    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WRITE, key.Receive());
+    LONG status = OpenClassKey(classGuid, &key);
     if (status != ERROR_SUCCESS) {
         return static_cast<DWORD>(status);
     }

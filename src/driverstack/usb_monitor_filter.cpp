@@ -5,6 +5,7 @@
 
 #include "common/list_value_type.h"
 #include "common/win_handles.h"
+#include "core/device_classes.h"
 #include "core/tracked_alloc.h"
 #include "driverstack/multi_string.h"
 #include "driverstack/service_key.h"
@@ -14,8 +15,6 @@ namespace {
 const char kServiceName[] = "ZKUSBSta";
 // The name and two NULs: a list of this one filter (10 bytes).
 const char kOneEntryList[] = "ZKUSBSta\0";
-const char kImageClass[] = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
-const char kMediaClass[] = "{4D36E96C-E325-11CE-BFC1-08002BE10318}";
 
 }  // namespace
 
@@ -36,21 +35,17 @@ int RegisterROVudevidNT() {
         return 0;
     }
     if (status == 0) {
-        status = AddLowerFilterToClass(kImageClass);
+        status = AddLowerFilterToClass(kImageSetupClass.keyName);
         if (status == 0) {
-            status = AddLowerFilterToClass(kMediaClass);
+            status = AddLowerFilterToClass(kMediaSetupClass.keyName);
         }
     }
     return status == 0 ? 1 : 0;
 }
 
 DWORD AddLowerFilterToClass(const char* classGuid) {
-    char path[MAX_PATH];
-    if (!FormatClassKeyPath(path, sizeof(path), classGuid)) {
-        return ERROR_INVALID_PARAMETER;
-    }
     zk::UniqueRegKey key;
-    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | KEY_WRITE, key.Receive());
+    LONG status = OpenClassKey(classGuid, &key);
     if (status != ERROR_SUCCESS) {
         return static_cast<DWORD>(status);
     }

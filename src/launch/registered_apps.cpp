@@ -6,8 +6,10 @@
 #include "core/install_log.h"
 #include "core/start_process.h"
 #include "core/system_message.h"
-#include "core/tracked_alloc.h"
 #include "core/path_template.h"
+#include "core/registry_text.h"
+#include "core/tracked_alloc.h"
+#include "core/version_probes.h"
 
 namespace {
 
@@ -31,29 +33,13 @@ DWORD ReadFlag(HKEY key, const char* name) {
 // A path-template value read and expanded; none when it is missing, empty
 // (zero bytes), unreadable or cannot be expanded.
 TrackedBuffer ReadExpandedValue(HKEY key, const char* name) {
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
-        size == 0) {
-        return TrackedBuffer();
-    }
     // One zero byte beyond the data: a string stored without its terminator
     // must not let the expansion read past the block.
-    TrackedBuffer value(size + 1);
-    if (!value) {
-        return TrackedBuffer();
-    }
-    memset(value.Get(), 0, size + 1);
-    if (RegQueryValueExA(key, name, nullptr, nullptr, value.Bytes(), &size) != ERROR_SUCCESS) {
+    TrackedBuffer value;
+    if (ReadSizedTextValue(key, name, 1, &value).failedAt != SizedReadStep::kDone) {
         return TrackedBuffer();
     }
     return TrackedBuffer::Adopt(ExpandPathTemplate(static_cast<char*>(value.Release())));
-}
-
-bool IsNtFamily() {
-    OSVERSIONINFOA version;
-    memset(&version, 0, sizeof(version));
-    version.dwOSVersionInfoSize = sizeof(version);
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
 void Launch(DeviceContext* context, const char* programPath, const char* parameters) {
@@ -96,12 +82,8 @@ void LaunchEntry(DeviceContext* context, HKEY appsKey, const char* keyName, int 
     if (!folder) {
         return;
     }
-    // One byte beyond the value, kept zero, so a name stored without its
-    // terminator still ends inside the buffer.
-    char name[kNameCapacity + 1] = {};
-    DWORD nameSize = kNameCapacity;
-    if (RegQueryValueExA(entry.Get(), "Name", nullptr, nullptr, reinterpret_cast<BYTE*>(name),
-                         &nameSize) != ERROR_SUCCESS) {
+    char name[kNameCapacity + 1];
+    if (ReadTextValue(entry.Get(), "Name", name, sizeof(name)) != ERROR_SUCCESS) {
         return;
     }
     TrackedBuffer parameters = ReadExpandedValue(entry.Get(), "Parameters");
@@ -130,10 +112,9 @@ int LaunchRegisteredApp(DeviceContext* context, HDEVINFO deviceInfoSet,
         return 0;
     }
     // A zero byte stays beyond the 260 offered, so the list always ends.
-    char hardwareId[kHardwareIdCapacity + 1] = {};
-    if (!SetupDiGetDeviceRegistryPropertyA(deviceInfoSet, deviceInfoData, SPDRP_HARDWAREID, nullptr,
-                                           reinterpret_cast<BYTE*>(hardwareId), kHardwareIdCapacity,
-                                           nullptr)) {
+    char hardwareId[kHardwareIdCapacity + 1];
+    if (ReadTextProperty(deviceInfoSet, deviceInfoData, SPDRP_HARDWAREID, hardwareId,
+                         sizeof(hardwareId)) != 0) {
         return 0;
     }
     zk::UniqueRegKey appsKey;
