@@ -14,7 +14,7 @@ struct ContextRegistry {
     HANDLE mutex;
 };
 
-ContextRegistry g_registry = {{nullptr, nullptr, nullptr, 0, nullptr}, 0, nullptr};
+ContextRegistry g_registry = {{nullptr, nullptr, nullptr, 0, nullptr, nullptr}, 0, nullptr};
 
 bool WaitForRegistry() {
     return TakeMutex(g_registry.mutex);
@@ -102,6 +102,7 @@ DeviceContext* GetDeviceContext(const void* handle) {
     context->prev = nullptr;
     context->logStream = nullptr;
     context->finishInstallPending = 0;
+    context->driverRecords = nullptr;
     context->key = handle;
     // A context whose log did not open stays: each log write tries again.
     OpenInstallLog(&context->logStream);

@@ -6,12 +6,17 @@
 #include <cstdint>
 #include <cstdio>
 
+struct DriverRecords;
+
 struct DeviceContext {
     DeviceContext* next;
     DeviceContext* prev;
     const void* key;  // compared only, never dereferenced
     uint32_t finishInstallPending;
     FILE* logStream;
+    // The driver records of the co-installer call in progress, or null
+    // between calls; owned by the entry point's frame.
+    DriverRecords* driverRecords;
 };
 
 // The context of handle, created (log opened, run started) when there is none.

@@ -58,7 +58,7 @@ public:
     unsigned char* Bytes() const { return static_cast<unsigned char*>(block_); }
 
     // Gives the block to the caller, who frees it with TrackedFree.
-    void* Release() {
+    [[nodiscard]] void* Release() {
         void* block = block_;
         block_ = nullptr;
         return block;

@@ -1,11 +1,11 @@
 #include "entry/coinstaller_entry.h"
 
-#include <shellapi.h>
-
 #include "common/bounded_text.h"
 #include "common/win_handles.h"
 #include "core/dif_codes.h"
+#include "core/driver_records.h"
 #include "core/install_log.h"
+#include "core/start_process.h"
 #include "core/system_message.h"
 #include "core/version_probes.h"
 #include "driverstack/codec_registration.h"
@@ -35,7 +35,7 @@ DWORD PreProcessInstallDevice(DeviceContext* context, HDEVINFO deviceInfoSet,
     LaunchRegisteredApp(context, deviceInfoSet, deviceInfoData, 0);
 
     char directory[MAX_PATH];
-    if (!GetMediaSourceDirectory(deviceInfoSet, deviceInfoData, directory)) {
+    if (!GetMediaSourceDirectory(context, deviceInfoSet, deviceInfoData, directory)) {
         LogMessage(context, "ERROR: Failed to get Media Source Directory \n");
     } else {
         LogMessage(context, "MediaSourceDirectory - %s\n", directory);
@@ -104,6 +104,7 @@ void DestroyPrivateData(DeviceContext* context, HDEVINFO deviceInfoSet,
         LaunchKestrForDeviceClass(context, deviceInfoSet, deviceInfoData)) {
         LaunchKestr(context, deviceInfoSet, deviceInfoData);
     }
+    context->driverRecords = nullptr;
     ReleaseDeviceContext(context);
 }
 
@@ -116,78 +117,42 @@ extern "C" DWORD CALLBACK ZkCoInstaller(DI_FUNCTION installFunction, HDEVINFO de
     if (context == nullptr) {
         return kNoContext;
     }
+    // The selected driver and its details are read at most once in this call,
+    // by whichever step needs them first.
+    DriverRecords records;
+    StartDriverRecords(&records, deviceInfoSet, deviceInfoData);
+    context->driverRecords = &records;
+    DWORD result = NO_ERROR;
     switch (installFunction) {
         case DIF_INSTALLDEVICE:
+            // The post-processing pass runs whatever the installation's
+            // result (coContext->InstallResult, deliberately not read): the
+            // friendly name and codec fix-ups are harmless after a failure,
+            // and the co-installer never fails an installation itself.
             if (coContext != nullptr && coContext->PostProcessing) {
-                return PostProcessInstallDevice(context, deviceInfoSet, deviceInfoData);
+                result = PostProcessInstallDevice(context, deviceInfoSet, deviceInfoData);
+            } else {
+                result = PreProcessInstallDevice(context, deviceInfoSet, deviceInfoData);
             }
-            return PreProcessInstallDevice(context, deviceInfoSet, deviceInfoData);
+            break;
         case DIF_NEWDEVICEWIZARD_FINISHINSTALL:
             NewDeviceWizardFinishInstall(context, deviceInfoSet, deviceInfoData);
-            return NO_ERROR;
+            break;
         case DIF_FINISHINSTALL_ACTION:
             FinishInstallAction(context, deviceInfoSet, deviceInfoData);
-            return NO_ERROR;
+            break;
         case DIF_DESTROYPRIVATEDATA:
+            // Frees the context: it must not be touched afterwards.
             DestroyPrivateData(context, deviceInfoSet, deviceInfoData);
             return NO_ERROR;
         default:
             LogMessage(context,
                        "Unhandled DIF Code: %3d -------------------------------------------\n",
                        static_cast<int>(installFunction));
-            return NO_ERROR;
+            break;
     }
-}
-
-bool GetMediaSourceDirectory(HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData,
-                             char* directory) {
-    SP_DRVINFO_DATA_V2_A driverInfo;
-    driverInfo.cbSize = sizeof(driverInfo);
-    if (!SetupDiGetSelectedDriverA(deviceInfoSet, deviceInfoData,
-                                   reinterpret_cast<PSP_DRVINFO_DATA_A>(&driverInfo))) {
-        return false;
-    }
-    zk::UniqueGlobal block(GlobalAlloc(GMEM_FIXED, sizeof(SP_DRVINFO_DETAIL_DATA_A)));
-    if (!block) {
-        return false;
-    }
-    auto* detail = static_cast<PSP_DRVINFO_DETAIL_DATA_A>(static_cast<void*>(block.Get()));
-    detail->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
-    // The block has no room for the hardware ID list; its fixed part, with the
-    // INF's name, is filled all the same.
-    if (!SetupDiGetDriverInfoDetailA(deviceInfoSet, deviceInfoData,
-                                     reinterpret_cast<PSP_DRVINFO_DATA_A>(&driverInfo), detail,
-                                     sizeof(SP_DRVINFO_DETAIL_DATA_A), nullptr) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-        return false;
-    }
-    char* fileName = nullptr;
-    DWORD length = GetFullPathNameA(detail->InfFileName, MAX_PATH, directory, &fileName);
-    if (length == 0 || length >= MAX_PATH || fileName == nullptr) {
-        return false;
-    }
-    *fileName = '\0';
-    return true;
-}
-
-DWORD LaunchFile(DeviceContext* context, const char* path, const char* option) {
-    LogMessage(context, "Launching File %s with CommandLine Option - %s\n", path, option);
-    SHELLEXECUTEINFOA info;
-    memset(&info, 0, sizeof(info));
-    info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpFile = path;
-    info.lpParameters = option;
-    info.nShow = SW_SHOWDEFAULT;
-    if (ShellExecuteExA(&info)) {
-        return 0;
-    }
-    DWORD error = GetLastError();
-    char text[MAX_PATH];
-    GetSystemMessageLine(error, text, sizeof(text));
-    LogMessage(context, "WARNING: Unable to launch '%s'. 0x%08x - %s", path,
-               static_cast<unsigned>(error), text);
-    return HresultFromWin32(error);
+    context->driverRecords = nullptr;
+    return result;
 }
 
 void RequestFinishInstallAction(DeviceContext* context, HDEVINFO deviceInfoSet,

@@ -6,8 +6,8 @@
 
 #include "common/bounded_text.h"
 #include "common/win_handles.h"
+#include "core/driver_records.h"
 #include "core/install_log.h"
-#include "core/selected_driver.h"
 #include "core/start_process.h"
 #include "core/tracked_alloc.h"
 #include "core/version_probes.h"
@@ -38,8 +38,10 @@ DWORD ReadSwitch(const char* section, const char* key, const char* iniPath, char
 }  // namespace
 
 int IsNoFNWSet(DeviceContext* context, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData) {
-    SP_DRVINFO_DETAIL_DATA_A detail;
-    if (!GetSelectedDriverDetail(context, deviceInfoSet, deviceInfoData, &detail)) {
+    DriverRecords local;
+    const SP_DRVINFO_DETAIL_DATA_A* detail =
+        GetSelectedDriverDetail(context, deviceInfoSet, deviceInfoData, &local);
+    if (detail == nullptr) {
         return 0;
     }
     zk::FixedText<MAX_PATH> iniPath;
@@ -47,7 +49,7 @@ int IsNoFNWSet(DeviceContext* context, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA 
         return 0;
     }
     char value[kSwitchValueSize] = {};
-    ReadSwitch(detail.SectionName, "NoFNW", iniPath.c_str(), value);
+    ReadSwitch(detail->SectionName, "NoFNW", iniPath.c_str(), value);
     return IsNoFNWValueSet(value) ? 1 : 0;
 }
 
@@ -59,56 +61,44 @@ int LaunchKestrForDeviceClass(DeviceContext* context, HDEVINFO deviceInfoSet,
     }
     const char* className = KestrClassTable[classIndex].className;
 
-    SP_DRVINFO_DATA_V2_A driverInfo;
-    if (!GetSelectedDriver(deviceInfoSet, deviceInfoData, &driverInfo)) {
+    DriverRecords local;
+    DriverRecords* records = DriverRecordsFor(context, deviceInfoSet, deviceInfoData, &local);
+    DWORD error = 0;
+    if (ReadSelectedDriver(records, &error) == nullptr) {
         LogMessage(context,
                    "ERROR: LaunchKestrForDeviceClass> Failed to retrieve driver info (%d)\n",
-                   static_cast<int>(GetLastError()));
+                   static_cast<int>(error));
         return 0;
     }
-    auto* driver = reinterpret_cast<PSP_DRVINFO_DATA_A>(&driverInfo);
-    DWORD detailSize = 0;
-    if (!SetupDiGetDriverInfoDetailA(deviceInfoSet, deviceInfoData, driver, nullptr, 0,
-                                     &detailSize)) {
-        DWORD error = GetLastError();
-        if (error != ERROR_INSUFFICIENT_BUFFER) {
+    DetailStep failedAt = DetailStep::kNone;
+    const SP_DRVINFO_DETAIL_DATA_A* detail = ReadDriverDetail(records, &failedAt, &error);
+    switch (failedAt) {
+        case DetailStep::kNone:
+            break;
+        case DetailStep::kFirstRead:
             LogMessage(context,
                        "ERROR: LaunchKestrForDeviceClass> Failed to retrieve buffer size of "
                        "driver info details (%d)\n",
                        static_cast<int>(error));
             return 0;
-        }
-    }
-    // Never smaller than the fixed record, so cbSize and SectionName stay inside.
-    uint32_t blockSize = detailSize < sizeof(SP_DRVINFO_DETAIL_DATA_A)
-                             ? sizeof(SP_DRVINFO_DETAIL_DATA_A)
-                             : detailSize;
-    TrackedBuffer detailBlock(blockSize);
-    if (!detailBlock) {
-        LogMessage(context,
-                   "ERROR: LaunchKestrForDeviceClass> Failed to allocate driver info detail "
-                   "buffer\n");
-        return 0;
-    }
-    memset(detailBlock.Get(), 0, blockSize);
-    auto* detail = detailBlock.As<SP_DRVINFO_DETAIL_DATA_A>();
-    detail->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
-    if (!SetupDiGetDriverInfoDetailA(deviceInfoSet, deviceInfoData, driver, detail, blockSize,
-                                     nullptr)) {
-        LogMessage(context,
-                   "ERROR: LaunchKestrForDeviceClass> Failed to retrieve driver info details "
-                   "(%d)\n",
-                   static_cast<int>(GetLastError()));
-        return 0;
+        case DetailStep::kAllocate:
+            LogMessage(context,
+                       "ERROR: LaunchKestrForDeviceClass> Failed to allocate driver info detail "
+                       "buffer\n");
+            return 0;
+        case DetailStep::kWholeRead:
+            LogMessage(context,
+                       "ERROR: LaunchKestrForDeviceClass> Failed to retrieve driver info details "
+                       "(%d)\n",
+                       static_cast<int>(error));
+            return 0;
     }
     zk::FixedText<MAX_PATH> iniPath;
     if (!GetControlFilePath(&iniPath)) {
         return 0;
     }
-    OSVERSIONINFOA versionInfo;
-    memset(&versionInfo, 0, sizeof(versionInfo));
-    versionInfo.dwOSVersionInfoSize = sizeof(versionInfo);
-    bool haveVersion = GetVersionExA(&versionInfo) != FALSE;
+    WindowsVersion windowsVersion;
+    bool haveVersion = ReadWindowsVersion(&windowsVersion);
     if (!haveVersion) {
         LogMessage(context,
                    "ERROR: LaunchKestrForDeviceClass> Failed to retrieve OS version (%d)\n",
@@ -116,8 +106,8 @@ int LaunchKestrForDeviceClass(DeviceContext* context, HDEVINFO deviceInfoSet,
     }
 
     KestrSectionSearch search;
-    BuildKestrSectionSearch(detail->SectionName, haveVersion, versionInfo.dwMajorVersion,
-                            versionInfo.dwMinorVersion, &search);
+    BuildKestrSectionSearch(detail->SectionName, haveVersion, windowsVersion.major,
+                            windowsVersion.minor, &search);
     char value[kSwitchValueSize] = {};
     const char* selected = nullptr;
     for (int i = 0; i < search.count && selected == nullptr; ++i) {
@@ -165,12 +155,16 @@ int LaunchKestr(DeviceContext* context, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA
                    static_cast<int>(GetLastError()));
         return 0;
     }
-    SP_DRVINFO_DATA_V2_A driverInfo;
-    if (!GetSelectedDriver(deviceInfoSet, deviceInfoData, &driverInfo)) {
+    DriverRecords local;
+    DriverRecords* records = DriverRecordsFor(context, deviceInfoSet, deviceInfoData, &local);
+    DWORD error = 0;
+    const SP_DRVINFO_DATA_V2_A* selected = ReadSelectedDriver(records, &error);
+    if (selected == nullptr) {
         LogMessage(context, "ERROR: KESTR> Failed to get the Driver Info Parameters (%d).\n",
-                   static_cast<int>(GetLastError()));
+                   static_cast<int>(error));
         return 0;
     }
+    SP_DRVINFO_DATA_V2_A driverInfo = *selected;
     KestrLaunchFacts facts;
     char vid[kIdentityValueSize] = {};
     char pid[kIdentityValueSize] = {};

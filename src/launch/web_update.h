@@ -16,6 +16,8 @@ struct DeviceContext;
 int IsNoFNWSet(DeviceContext* context, HDEVINFO deviceInfoSet, PSP_DEVINFO_DATA deviceInfoData);
 
 // Whether the web-update switch is on for the device's class (it starts nothing).
+// This name and LaunchKestr's are fixed: the log's "LaunchKestrForDeviceClass>"
+// lines carry them, and log readers match on them.
 int LaunchKestrForDeviceClass(DeviceContext* context, HDEVINFO deviceInfoSet,
                               PSP_DEVINFO_DATA deviceInfoData);
 

@@ -5,7 +5,7 @@
 #include "common/bounded_text.h"
 #include "core/device_classes.h"
 #include "core/install_log.h"
-#include "core/selected_driver.h"
+#include "core/driver_records.h"
 #include "core/tracked_alloc.h"
 #include "core/version_probes.h"
 #include "driverstack/storage_filter.h"
@@ -140,11 +140,13 @@ void JudgeSectionRead(const char* sectionName, const char* iniPath, const char* 
 
 bool RunDriverSetupSection(DeviceContext* context, HDEVINFO deviceInfoSet,
                            PSP_DEVINFO_DATA deviceInfoData) {
-    SP_DRVINFO_DETAIL_DATA_A detail;
-    if (!GetSelectedDriverDetail(context, deviceInfoSet, deviceInfoData, &detail)) {
+    DriverRecords local;
+    const SP_DRVINFO_DETAIL_DATA_A* detail =
+        GetSelectedDriverDetail(context, deviceInfoSet, deviceInfoData, &local);
+    if (detail == nullptr) {
         return false;
     }
-    return RunSetupSection(context, deviceInfoData, detail.SectionName);
+    return RunSetupSection(context, deviceInfoData, detail->SectionName);
 }
 
 bool RunSetupSection(DeviceContext* context, PSP_DEVINFO_DATA deviceInfoData,

@@ -1,0 +1,176 @@
+#include "core/driver_records.h"
+
+#include <cstring>
+
+#include "common/win_handles.h"
+#include "core/device_context.h"
+#include "core/install_log.h"
+
+namespace {
+
+// Room for the fixed part and a hardware ID list of usual length, so that one
+// read is enough for nearly every driver.
+const uint32_t kFirstReadSize = 4096;
+
+void ReadDetail(DriverRecords* records) {
+    records->detailRead = true;
+    DWORD error = 0;
+    const SP_DRVINFO_DATA_V2_A* driver = ReadSelectedDriver(records, &error);
+    if (driver == nullptr) {
+        records->detailFailedAt = DetailStep::kFirstRead;
+        records->detailError = error;
+        return;
+    }
+    auto* driverData = reinterpret_cast<PSP_DRVINFO_DATA_A>(&records->driver);
+    TrackedBuffer block(kFirstReadSize);
+    if (!block) {
+        records->detailFailedAt = DetailStep::kAllocate;
+        records->detailError = GetLastError();
+        return;
+    }
+    memset(block.Get(), 0, kFirstReadSize);
+    block.As<SP_DRVINFO_DETAIL_DATA_A>()->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
+    DWORD required = 0;
+    if (SetupDiGetDriverInfoDetailA(records->deviceInfoSet, records->deviceInfoData, driverData,
+                                    block.As<SP_DRVINFO_DETAIL_DATA_A>(), kFirstReadSize,
+                                    &required)) {
+        records->detail = std::move(block);
+        records->haveFixedPart = true;
+        return;
+    }
+    error = GetLastError();
+    if (error != ERROR_INSUFFICIENT_BUFFER) {
+        records->detailFailedAt = DetailStep::kFirstRead;
+        records->detailError = error;
+        return;
+    }
+    // The fixed part is filled; the list needs the size the first read reported.
+    records->detail = std::move(block);
+    records->haveFixedPart = true;
+    uint32_t wholeSize = required < sizeof(SP_DRVINFO_DETAIL_DATA_A)
+                             ? static_cast<uint32_t>(sizeof(SP_DRVINFO_DETAIL_DATA_A))
+                             : required;
+    TrackedBuffer whole(wholeSize);
+    if (!whole) {
+        records->detailFailedAt = DetailStep::kAllocate;
+        records->detailError = GetLastError();
+        return;
+    }
+    memset(whole.Get(), 0, wholeSize);
+    whole.As<SP_DRVINFO_DETAIL_DATA_A>()->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
+    if (!SetupDiGetDriverInfoDetailA(records->deviceInfoSet, records->deviceInfoData, driverData,
+                                     whole.As<SP_DRVINFO_DETAIL_DATA_A>(), wholeSize, nullptr)) {
+        records->detailFailedAt = DetailStep::kWholeRead;
+        records->detailError = GetLastError();
+        return;
+    }
+    records->detail = std::move(whole);
+}
+
+}  // namespace
+
+void StartDriverRecords(DriverRecords* records, HDEVINFO deviceInfoSet,
+                        PSP_DEVINFO_DATA deviceInfoData) {
+    records->deviceInfoSet = deviceInfoSet;
+    records->deviceInfoData = deviceInfoData;
+}
+
+DriverRecords* DriverRecordsFor(DeviceContext* context, HDEVINFO deviceInfoSet,
+                                PSP_DEVINFO_DATA deviceInfoData, DriverRecords* local) {
+    DriverRecords* kept = context != nullptr ? context->driverRecords : nullptr;
+    if (kept != nullptr && kept->deviceInfoSet == deviceInfoSet &&
+        kept->deviceInfoData == deviceInfoData) {
+        return kept;
+    }
+    StartDriverRecords(local, deviceInfoSet, deviceInfoData);
+    return local;
+}
+
+DriverRecords* DriverRecordsForDriver(DeviceContext* context, HDEVINFO deviceInfoSet,
+                                      PSP_DEVINFO_DATA deviceInfoData,
+                                      const SP_DRVINFO_DATA_V2_A* driver, DriverRecords* local) {
+    DriverRecords* kept = context != nullptr ? context->driverRecords : nullptr;
+    if (kept != nullptr && kept->deviceInfoSet == deviceInfoSet &&
+        kept->deviceInfoData == deviceInfoData && kept->driverRead && kept->haveDriver &&
+        memcmp(&kept->driver, driver, sizeof(*driver)) == 0) {
+        return kept;
+    }
+    StartDriverRecords(local, deviceInfoSet, deviceInfoData);
+    local->driverRead = true;
+    local->haveDriver = true;
+    local->driver = *driver;
+    return local;
+}
+
+const SP_DRVINFO_DATA_V2_A* ReadSelectedDriver(DriverRecords* records, DWORD* error) {
+    if (!records->driverRead) {
+        records->driverRead = true;
+        records->driver.cbSize = sizeof(records->driver);
+        records->haveDriver = SetupDiGetSelectedDriverA(
+                                  records->deviceInfoSet, records->deviceInfoData,
+                                  reinterpret_cast<PSP_DRVINFO_DATA_A>(&records->driver)) != FALSE;
+        records->driverError = records->haveDriver ? 0 : GetLastError();
+    }
+    *error = records->driverError;
+    return records->haveDriver ? &records->driver : nullptr;
+}
+
+const SP_DRVINFO_DETAIL_DATA_A* ReadDriverDetail(DriverRecords* records, DetailStep* failedAt,
+                                                 DWORD* error) {
+    if (!records->detailRead) {
+        ReadDetail(records);
+    }
+    *failedAt = records->detailFailedAt;
+    *error = records->detailError;
+    return records->detailFailedAt == DetailStep::kNone
+               ? records->detail.As<SP_DRVINFO_DETAIL_DATA_A>()
+               : nullptr;
+}
+
+const SP_DRVINFO_DETAIL_DATA_A* ReadDriverDetailFixedPart(DriverRecords* records, DWORD* error) {
+    DetailStep failedAt = DetailStep::kNone;
+    ReadDriverDetail(records, &failedAt, error);
+    return records->haveFixedPart ? records->detail.As<SP_DRVINFO_DETAIL_DATA_A>() : nullptr;
+}
+
+const SP_DRVINFO_DETAIL_DATA_A* GetSelectedDriverDetail(DeviceContext* context,
+                                                        HDEVINFO deviceInfoSet,
+                                                        PSP_DEVINFO_DATA deviceInfoData,
+                                                        DriverRecords* local) {
+    DriverRecords* records = DriverRecordsFor(context, deviceInfoSet, deviceInfoData, local);
+    DWORD error = 0;
+    if (ReadSelectedDriver(records, &error) == nullptr) {
+        LogMessage(context, "ERROR: SetupDiGetSelectedDriver. 0x%08X.\n",
+                   static_cast<unsigned>(error));
+        return nullptr;
+    }
+    const SP_DRVINFO_DETAIL_DATA_A* detail = ReadDriverDetailFixedPart(records, &error);
+    if (detail == nullptr) {
+        LogMessage(context, "ERROR: SetupDiGetDriverInfoDetail");
+    }
+    return detail;
+}
+
+bool GetMediaSourceDirectory(DeviceContext* context, HDEVINFO deviceInfoSet,
+                             PSP_DEVINFO_DATA deviceInfoData, char* directory) {
+    DriverRecords local;
+    DriverRecords* records = DriverRecordsFor(context, deviceInfoSet, deviceInfoData, &local);
+    DWORD error = 0;
+    const SP_DRVINFO_DETAIL_DATA_A* detail = ReadDriverDetailFixedPart(records, &error);
+    if (detail == nullptr) {
+        return false;
+    }
+    zk::UniqueGlobal block(GlobalAlloc(GMEM_FIXED, sizeof(SP_DRVINFO_DETAIL_DATA_A)));
+    if (!block) {
+        return false;
+    }
+    auto* copy = static_cast<PSP_DRVINFO_DETAIL_DATA_A>(static_cast<void*>(block.Get()));
+    memcpy(copy, detail, sizeof(SP_DRVINFO_DETAIL_DATA_A));
+    char* fileName = nullptr;
+    DWORD length = GetFullPathNameA(copy->InfFileName, MAX_PATH, directory, &fileName);
+    if (length == 0 || length >= MAX_PATH || fileName == nullptr) {
+        return false;
+    }
+    *fileName = '\0';
+    return true;
+}
