@@ -36,8 +36,16 @@ bool FormatTextV(char* dst, size_t capacity, const char* format, va_list args) {
     if (dst == nullptr || capacity == 0) {
         return false;
     }
+#ifdef _WIN32
+    // The system's own formatter: the DLL carries no printf of its own. It
+    // gives -1, or capacity without a terminator, for a text that does not
+    // fit; both are refused below.
+    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): args comes started from the caller.
+    int written = _vsnprintf(dst, capacity, format, args);
+#else
     // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): args comes started from the caller.
     int written = vsnprintf(dst, capacity, format, args);
+#endif
     if (written < 0 || static_cast<size_t>(written) >= capacity) {
         dst[0] = '\0';
         return false;

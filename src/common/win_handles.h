@@ -39,7 +39,7 @@ public:
         return &handle_;
     }
 
-    Handle Release() {
+    [[nodiscard]] Handle Release() {
         Handle handle = handle_;
         handle_ = Traits::Invalid();
         return handle;

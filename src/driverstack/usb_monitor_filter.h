@@ -6,7 +6,8 @@
 
 // Writes the service key and its values, then adds the filter to the Image
 // class and, when that worked, to the MEDIA class. 1 when every step worked.
-// Writes nothing to the install log.
+// Writes nothing to the install log. The name is fixed: the console line
+// "RegisterROVudevidNT> ..." carries it.
 int RegisterROVudevidNT();
 
 // Adds "ZKUSBSta" as the last string of the class key's "LowerFilters" unless
