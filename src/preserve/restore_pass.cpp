@@ -142,7 +142,8 @@ bool ReplaceInstalledFile(DeviceContext* context, const ProtectedFile& row, cons
     return true;
 }
 
-void RestoreRow(DeviceContext* context, const ProtectedFile& row, bool useWinInit) {
+void RestoreRow(DeviceContext* context, SearchRoots* roots, const ProtectedFile& row,
+                bool useWinInit) {
     char windowsDirectory[kDirectorySize];
     char systemDirectory[kDirectorySize];
     char installed[MAX_PATH];
@@ -168,7 +169,7 @@ void RestoreRow(DeviceContext* context, const ProtectedFile& row, bool useWinIni
     bool guarded = GetFileMachineType(installed, &guard.machine);
     char found[kFoundPathSize];
     FileVersion previous;
-    FindNewestSharedCopy(row, found, sizeof(found), &previous, guarded ? &guard : nullptr);
+    FindNewestSharedCopyIn(roots, row, found, sizeof(found), &previous, guarded ? &guard : nullptr);
     LogMessage(context, "New file version %d.%d.%d.%d.\n", current.major, current.minor,
                current.build, current.revision);
     LogMessage(context, "Previous file version %d.%d.%d.%d.\n", previous.major, previous.minor,
@@ -194,7 +195,8 @@ void RestoreRow(DeviceContext* context, const ProtectedFile& row, bool useWinIni
 }  // namespace
 
 void RestoreNewerFiles(DeviceContext* context, bool useWinInit) {
+    SearchRoots roots;
     for (const ProtectedFile* row = ProtectedFileTable; row->installedPath != nullptr; ++row) {
-        RestoreRow(context, *row, useWinInit);
+        RestoreRow(context, &roots, *row, useWinInit);
     }
 }

@@ -117,25 +117,60 @@ void SearchNewestCopy(const char* directory, const char* fileName, char* bestPat
     } while (FindNextFileA(find.Get(), &entry));
 }
 
+namespace {
+
+// The search root template expanded, or none.
+TrackedBuffer ExpandSearchRoot(const char* searchRoot) {
+    size_t size = strlen(searchRoot) + 1;
+    char* templateBuffer = static_cast<char*>(TrackedAlloc(static_cast<uint32_t>(size)));
+    if (templateBuffer == nullptr) {
+        return TrackedBuffer();
+    }
+    memcpy(templateBuffer, searchRoot, size);
+    // The expansion takes the template buffer over and hands back its own.
+    return TrackedBuffer::Adopt(ExpandPathTemplate(templateBuffer));
+}
+
+// The search of one row under root (null: a root that could not be had).
+void FindUnder(const char* root, const ProtectedFile& row, char* bestPath, size_t bestPathSize,
+               FileVersion* version, const CopyGuard* guard) {
+    if (bestPathSize > 0) {
+        bestPath[0] = '\0';
+    }
+    *version = kNoVersion;
+    if (root != nullptr) {
+        SearchNewestCopy(root, row.fileName, bestPath, bestPathSize, version, guard);
+    }
+}
+
+}  // namespace
+
 void FindNewestSharedCopy(const ProtectedFile& row, char* bestPath, size_t bestPathSize,
                           FileVersion* version, const CopyGuard* guard) {
     if (row.installedPath == nullptr || row.searchRoot == nullptr) {
         return;
     }
-    if (bestPathSize > 0) {
-        bestPath[0] = '\0';
+    TrackedBuffer root = ExpandSearchRoot(row.searchRoot);
+    FindUnder(root.Chars(), row, bestPath, bestPathSize, version, guard);
+}
+
+const char* SearchRoots::Expanded(const char* searchRoot) {
+    for (int i = 0; i < count_; ++i) {
+        if (strcmp(roots_[i].searchRoot, searchRoot) == 0) {
+            return roots_[i].expanded.Chars();
+        }
     }
-    *version = kNoVersion;
-    size_t size = strlen(row.searchRoot) + 1;
-    char* templateBuffer = static_cast<char*>(TrackedAlloc(static_cast<uint32_t>(size)));
-    if (templateBuffer == nullptr) {
+    // A table with more roots than places reuses the last place.
+    Root& root = roots_[count_ < kCapacity ? count_++ : kCapacity - 1];
+    root.searchRoot = searchRoot;
+    root.expanded = ExpandSearchRoot(searchRoot);
+    return root.expanded.Chars();
+}
+
+void FindNewestSharedCopyIn(SearchRoots* roots, const ProtectedFile& row, char* bestPath,
+                            size_t bestPathSize, FileVersion* version, const CopyGuard* guard) {
+    if (row.installedPath == nullptr || row.searchRoot == nullptr) {
         return;
     }
-    memcpy(templateBuffer, row.searchRoot, size);
-    // The expansion takes the template buffer over and hands back its own.
-    TrackedBuffer root = TrackedBuffer::Adopt(ExpandPathTemplate(templateBuffer));
-    if (!root) {
-        return;
-    }
-    SearchNewestCopy(root.Chars(), row.fileName, bestPath, bestPathSize, version, guard);
+    FindUnder(roots->Expanded(row.searchRoot), row, bestPath, bestPathSize, version, guard);
 }

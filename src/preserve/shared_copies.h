@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/tracked_alloc.h"
 #include "preserve/file_version.h"
 #include "preserve/protected_files.h"
 
@@ -50,3 +51,25 @@ void SearchNewestCopy(const char* directory, const char* fileName, char* bestPat
 // With a guard, only copies of the guard's machine type count.
 void FindNewestSharedCopy(const ProtectedFile& row, char* bestPath, size_t bestPathSize,
                           FileVersion* version, const CopyGuard* guard = nullptr);
+
+// The search roots of one pass over the table, each template expanded once:
+// the rows share their roots, and every expansion probes the maker folders
+// and takes blocks of the allocator anew.
+class SearchRoots {
+public:
+    // The expansion of searchRoot, or null when it cannot be expanded.
+    const char* Expanded(const char* searchRoot);
+
+private:
+    struct Root {
+        const char* searchRoot = nullptr;
+        TrackedBuffer expanded;
+    };
+    static const int kCapacity = 8;
+    Root roots_[kCapacity];
+    int count_ = 0;
+};
+
+// FindNewestSharedCopy with the row's root taken from roots.
+void FindNewestSharedCopyIn(SearchRoots* roots, const ProtectedFile& row, char* bestPath,
+                            size_t bestPathSize, FileVersion* version, const CopyGuard* guard);

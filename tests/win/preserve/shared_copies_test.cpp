@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/tracked_alloc.h"
 #include "maker_folders.h"
@@ -180,6 +181,47 @@ TEST(FindNewestSharedCopy, SearchesTheMakerFolderOfTheRow) {
     strcpy(best, "kept");
     FindNewestSharedCopy(noRoot, best, sizeof(best), &version);
     EXPECT_STREQ("kept", best);
+}
+
+TEST(SearchRoots, EachTemplateIsExpandedOncePerPassAndRowsShareIt) {
+    MakerFolder shared("Marvshrd");
+    PutFixture(kV99, shared.Path() + "\\ZKUI2.dll");
+    PutFixture(kV100, shared.Path() + "\\ZKCodec2.dll");
+    std::vector<std::string> templates;  // outlive the roots that point at them
+    for (int i = 0; i < 12; ++i) {
+        templates.push_back("%43%\\Sub" + std::to_string(i));
+    }
+    TrackedUsage before = GetTrackedUsage();
+    {
+        SearchRoots roots;
+        const char* first = roots.Expanded("%43%\\%L%");
+        ASSERT_NE(nullptr, first);
+        EXPECT_EQ(shared.Path(), std::string(first));
+        TrackedUsage once = GetTrackedUsage();
+        EXPECT_EQ(first, roots.Expanded("%43%\\%L%"));
+        EXPECT_EQ(once.blocks, GetTrackedUsage().blocks);
+
+        // Two rows under the one root find their own files.
+        char best[255];
+        FileVersion version;
+        FindNewestSharedCopyIn(&roots, ProtectedFileTable[3], best, sizeof(best), &version,
+                               nullptr);
+        EXPECT_EQ(shared.Path() + "\\ZKUI2.dll", std::string(best));
+        FindNewestSharedCopyIn(&roots, ProtectedFileTable[2], best, sizeof(best), &version,
+                               nullptr);
+        EXPECT_EQ(shared.Path() + "\\ZKCodec2.dll", std::string(best));
+        EXPECT_EQ("6.0.0.100", Text(version));
+        EXPECT_EQ(once.blocks, GetTrackedUsage().blocks);
+
+        // More templates than places: the last place is reused, each answer right.
+        for (int i = 0; i < 12; ++i) {
+            const char* expanded = roots.Expanded(templates[i].c_str());
+            ASSERT_NE(nullptr, expanded);
+            EXPECT_EQ(CommonFilesDirectory() + "\\Sub" + std::to_string(i), std::string(expanded));
+        }
+        EXPECT_EQ(shared.Path(), std::string(roots.Expanded("%43%\\%L%")));
+    }
+    EXPECT_EQ(before.blocks, GetTrackedUsage().blocks);
 }
 
 }  // namespace
