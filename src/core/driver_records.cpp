@@ -12,6 +12,17 @@ namespace {
 // read is enough for nearly every driver.
 const uint32_t kFirstReadSize = 4096;
 
+// A cleared block of size bytes (at least the fixed record) with the record's
+// cbSize set; none when it cannot be had.
+TrackedBuffer DetailBlock(uint32_t size) {
+    TrackedBuffer block(size);
+    if (block) {
+        memset(block.Get(), 0, size);
+        block.As<SP_DRVINFO_DETAIL_DATA_A>()->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
+    }
+    return block;
+}
+
 void ReadDetail(DriverRecords* records) {
     records->detailRead = true;
     DWORD error = 0;
@@ -22,14 +33,12 @@ void ReadDetail(DriverRecords* records) {
         return;
     }
     auto* driverData = reinterpret_cast<PSP_DRVINFO_DATA_A>(&records->driver);
-    TrackedBuffer block(kFirstReadSize);
+    TrackedBuffer block = DetailBlock(kFirstReadSize);
     if (!block) {
         records->detailFailedAt = DetailStep::kAllocate;
         records->detailError = GetLastError();
         return;
     }
-    memset(block.Get(), 0, kFirstReadSize);
-    block.As<SP_DRVINFO_DETAIL_DATA_A>()->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
     DWORD required = 0;
     if (SetupDiGetDriverInfoDetailA(records->deviceInfoSet, records->deviceInfoData, driverData,
                                     block.As<SP_DRVINFO_DETAIL_DATA_A>(), kFirstReadSize,
@@ -50,14 +59,12 @@ void ReadDetail(DriverRecords* records) {
     uint32_t wholeSize = required < sizeof(SP_DRVINFO_DETAIL_DATA_A)
                              ? static_cast<uint32_t>(sizeof(SP_DRVINFO_DETAIL_DATA_A))
                              : required;
-    TrackedBuffer whole(wholeSize);
+    TrackedBuffer whole = DetailBlock(wholeSize);
     if (!whole) {
         records->detailFailedAt = DetailStep::kAllocate;
         records->detailError = GetLastError();
         return;
     }
-    memset(whole.Get(), 0, wholeSize);
-    whole.As<SP_DRVINFO_DETAIL_DATA_A>()->cbSize = sizeof(SP_DRVINFO_DETAIL_DATA_A);
     if (!SetupDiGetDriverInfoDetailA(records->deviceInfoSet, records->deviceInfoData, driverData,
                                      whole.As<SP_DRVINFO_DETAIL_DATA_A>(), wholeSize, nullptr)) {
         records->detailFailedAt = DetailStep::kWholeRead;
