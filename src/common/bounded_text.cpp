@@ -1,4 +1,5 @@
 #include "common/bounded_text.h"
+#include "common/system_printf.h"
 
 #include <cstdio>
 #include <cstring>
@@ -36,16 +37,10 @@ bool FormatTextV(char* dst, size_t capacity, const char* format, va_list args) {
     if (dst == nullptr || capacity == 0) {
         return false;
     }
-#ifdef _WIN32
-    // The system's own formatter: the DLL carries no printf of its own. It
-    // gives -1, or capacity without a terminator, for a text that does not
-    // fit; both are refused below.
+    // A text that does not fit gives -1 or a count of capacity or more (on
+    // Windows without a terminator); both are refused.
     // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): args comes started from the caller.
-    int written = _vsnprintf(dst, capacity, format, args);
-#else
-    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): args comes started from the caller.
-    int written = vsnprintf(dst, capacity, format, args);
-#endif
+    int written = ZK_VSNPRINTF(dst, capacity, format, args);
     if (written < 0 || static_cast<size_t>(written) >= capacity) {
         dst[0] = '\0';
         return false;

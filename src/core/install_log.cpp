@@ -5,6 +5,7 @@
 #include <cstdarg>
 
 #include "common/bounded_text.h"
+#include "common/system_printf.h"
 #include "core/device_context.h"
 #include "core/log_text.h"
 
@@ -71,7 +72,7 @@ void LogMessage(DeviceContext* context, const char* format, ...) {
     fputs("   ", context->logStream);
     va_list args;
     va_start(args, format);
-    vfprintf(context->logStream, format, args);
+    ZK_VFPRINTF(context->logStream, format, args);
     va_end(args);
 }
 

@@ -1,6 +1,7 @@
 #include "core/log_text.h"
 
 #include "common/bounded_text.h"
+#include "common/system_printf.h"
 #include "core/version_info.h"
 
 namespace {
@@ -34,28 +35,28 @@ bool FormatLogTimestamp(const LogClock& clock, char* buffer, size_t capacity) {
 void WriteLogHeader(FILE* stream, const LogClock& clock) {
     char stamp[kTimestampCapacity];
     FormatLogTimestamp(clock, stamp, sizeof(stamp));
-    (void)fprintf(stream,
-                  "Tool Name: Audio/Video Coinstaller for " ZK_BUILD_BITS_TEXT
-                  " (zkci%02d%d%d.dll)\n",
-                  ZK_VERSION_MAJOR, ZK_VERSION_MINOR, ZK_VERSION_BUILD);
-    (void)fprintf(stream, "Tool Version: %d.%d.%d.%d (debug)\n", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
-                  ZK_VERSION_BUILD, ZK_VERSION_REVISION);
-    (void)fprintf(stream, "Log Format Version: 01\n\n");
-    (void)fprintf(stream, "Start Log File: %s\n\n", stamp);
+    (void)ZK_FPRINTF(stream,
+                     "Tool Name: Audio/Video Coinstaller for " ZK_BUILD_BITS_TEXT
+                     " (zkci%02d%d%d.dll)\n",
+                     ZK_VERSION_MAJOR, ZK_VERSION_MINOR, ZK_VERSION_BUILD);
+    (void)ZK_FPRINTF(stream, "Tool Version: %d.%d.%d.%d (debug)\n", ZK_VERSION_MAJOR,
+                     ZK_VERSION_MINOR, ZK_VERSION_BUILD, ZK_VERSION_REVISION);
+    (void)ZK_FPRINTF(stream, "Log Format Version: 01\n\n");
+    (void)ZK_FPRINTF(stream, "Start Log File: %s\n\n", stamp);
 }
 
 void WriteRunStart(FILE* stream, const LogClock& clock) {
     char stamp[kTimestampCapacity];
     FormatLogTimestamp(clock, stamp, sizeof(stamp));
-    (void)fprintf(stream, "Start co-installer: %s\n", stamp);
-    (void)fprintf(stream, "   Binary: ZKCi%02d%d%d.dll", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
-                  ZK_VERSION_BUILD);
-    (void)fprintf(stream, " version: %d.%d.%d.%d (debug)\n", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
-                  ZK_VERSION_BUILD, ZK_VERSION_REVISION);
+    (void)ZK_FPRINTF(stream, "Start co-installer: %s\n", stamp);
+    (void)ZK_FPRINTF(stream, "   Binary: ZKCi%02d%d%d.dll", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
+                     ZK_VERSION_BUILD);
+    (void)ZK_FPRINTF(stream, " version: %d.%d.%d.%d (debug)\n", ZK_VERSION_MAJOR, ZK_VERSION_MINOR,
+                     ZK_VERSION_BUILD, ZK_VERSION_REVISION);
 }
 
 void WriteRunStop(FILE* stream, const LogClock& clock) {
     char stamp[kTimestampCapacity];
     FormatLogTimestamp(clock, stamp, sizeof(stamp));
-    (void)fprintf(stream, "Stop co-installer: %s\n\n", stamp);
+    (void)ZK_FPRINTF(stream, "Stop co-installer: %s\n\n", stamp);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/list_value_type.h"
+#include "common/system_printf.h"
 #include "common/win_handles.h"
 #include "core/device_classes.h"
 #include "core/tracked_alloc.h"
@@ -31,7 +32,7 @@ int RegisterROVudevidNT() {
         WriteServiceKey(kServiceName, values, sizeof(values) / sizeof(values[0]), &opened);
     if (!opened) {
         // There is no install log here; the setup program's console shows it.
-        printf("RegisterROVudevidNT> FAILED open key (%d)\n", static_cast<int>(status));
+        ZK_PRINTF("RegisterROVudevidNT> FAILED open key (%d)\n", static_cast<int>(status));
         return 0;
     }
     if (status == 0) {
