@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "core/driver_records.h"
 #include "core/install_log.h"
 #include "core/mutex_wait.h"
 #include "core/tracked_alloc.h"
@@ -14,7 +15,8 @@ struct ContextRegistry {
     HANDLE mutex;
 };
 
-ContextRegistry g_registry = {{nullptr, nullptr, nullptr, 0, nullptr, nullptr}, 0, nullptr};
+ContextRegistry g_registry = {
+    {nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr}, 0, nullptr};
 
 bool WaitForRegistry() {
     return TakeMutex(g_registry.mutex);
@@ -59,6 +61,7 @@ void StopContextRegistry() {
                 fclose(context->logStream);
                 context->logStream = nullptr;
             }
+            ForgetKeptDetail(context);
             TrackedFree(context);
         }
         ReleaseMutex(g_registry.mutex);
@@ -103,6 +106,7 @@ DeviceContext* GetDeviceContext(const void* handle) {
     context->logStream = nullptr;
     context->finishInstallPending = 0;
     context->driverRecords = nullptr;
+    context->keptDetail = nullptr;
     context->key = handle;
     // A context whose log did not open stays: each log write tries again.
     OpenInstallLog(&context->logStream);
@@ -121,6 +125,7 @@ void ReleaseDeviceContext(DeviceContext* context) {
     }
     Unlink(context);
     CloseInstallLog(&context->logStream);
+    ForgetKeptDetail(context);
     TrackedFree(context);
     ReleaseMutex(g_registry.mutex);
 }

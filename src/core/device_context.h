@@ -7,6 +7,7 @@
 #include <cstdio>
 
 struct DriverRecords;
+struct KeptDetail;
 
 struct DeviceContext {
     DeviceContext* next;
@@ -17,6 +18,9 @@ struct DeviceContext {
     // The driver records of the co-installer call in progress, or null
     // between calls; owned by the entry point's frame.
     DriverRecords* driverRecords;
+    // The selected driver's detail record as one of the calls read it whole,
+    // for the later calls (see driver_records.h); freed with the context.
+    KeptDetail* keptDetail;
 };
 
 // The context of handle, created (log opened, run started) when there is none.

@@ -23,6 +23,38 @@ TrackedBuffer DetailBlock(uint32_t size) {
     return block;
 }
 
+// The owner's kept record when it is of the very driver of records.
+const SP_DRVINFO_DETAIL_DATA_A* KeptRecordOf(const DriverRecords* records) {
+    const KeptDetail* kept = records->owner != nullptr ? records->owner->keptDetail : nullptr;
+    if (kept == nullptr || memcmp(&kept->driver, &records->driver, sizeof(kept->driver)) != 0) {
+        return nullptr;
+    }
+    return static_cast<const SP_DRVINFO_DETAIL_DATA_A*>(kept->record);
+}
+
+// Hands the record read whole in this call to the owner, in place of the one
+// it kept. Without an owner, or without a block for the driver, the record
+// stays the call's.
+void KeepDetail(DriverRecords* records) {
+    DeviceContext* owner = records->owner;
+    if (owner == nullptr) {
+        return;
+    }
+    KeptDetail* kept = owner->keptDetail;
+    if (kept == nullptr) {
+        kept = static_cast<KeptDetail*>(TrackedAlloc(sizeof(KeptDetail)));
+        if (kept == nullptr) {
+            return;
+        }
+        kept->record = nullptr;
+        owner->keptDetail = kept;
+    }
+    TrackedFree(kept->record);
+    kept->driver = records->driver;
+    kept->record = records->detail.Release();
+    records->view = static_cast<const SP_DRVINFO_DETAIL_DATA_A*>(kept->record);
+}
+
 void ReadDetail(DriverRecords* records) {
     records->detailRead = true;
     DWORD error = 0;
@@ -30,6 +62,11 @@ void ReadDetail(DriverRecords* records) {
     if (driver == nullptr) {
         records->detailFailedAt = DetailStep::kFirstRead;
         records->detailError = error;
+        return;
+    }
+    records->view = KeptRecordOf(records);
+    if (records->view != nullptr) {
+        records->haveFixedPart = true;
         return;
     }
     auto* driverData = reinterpret_cast<PSP_DRVINFO_DATA_A>(&records->driver);
@@ -45,6 +82,7 @@ void ReadDetail(DriverRecords* records) {
                                     &required)) {
         records->detail = std::move(block);
         records->haveFixedPart = true;
+        KeepDetail(records);
         return;
     }
     error = GetLastError();
@@ -72,6 +110,16 @@ void ReadDetail(DriverRecords* records) {
         return;
     }
     records->detail = std::move(whole);
+    KeepDetail(records);
+}
+
+}  // namespace
+
+namespace {
+
+const SP_DRVINFO_DETAIL_DATA_A* DetailView(const DriverRecords* records) {
+    return records->view != nullptr ? records->view
+                                    : records->detail.As<SP_DRVINFO_DETAIL_DATA_A>();
 }
 
 }  // namespace
@@ -80,6 +128,21 @@ void StartDriverRecords(DriverRecords* records, HDEVINFO deviceInfoSet,
                         PSP_DEVINFO_DATA deviceInfoData) {
     records->deviceInfoSet = deviceInfoSet;
     records->deviceInfoData = deviceInfoData;
+}
+
+void StartCallRecords(DriverRecords* records, DeviceContext* context, HDEVINFO deviceInfoSet,
+                      PSP_DEVINFO_DATA deviceInfoData) {
+    StartDriverRecords(records, deviceInfoSet, deviceInfoData);
+    records->owner = context;
+}
+
+void ForgetKeptDetail(DeviceContext* context) {
+    KeptDetail* kept = context->keptDetail;
+    context->keptDetail = nullptr;
+    if (kept != nullptr) {
+        TrackedFree(kept->record);
+        TrackedFree(kept);
+    }
 }
 
 DriverRecords* DriverRecordsFor(DeviceContext* context, HDEVINFO deviceInfoSet,
@@ -129,15 +192,13 @@ const SP_DRVINFO_DETAIL_DATA_A* ReadDriverDetail(DriverRecords* records, DetailS
     }
     *failedAt = records->detailFailedAt;
     *error = records->detailError;
-    return records->detailFailedAt == DetailStep::kNone
-               ? records->detail.As<SP_DRVINFO_DETAIL_DATA_A>()
-               : nullptr;
+    return records->detailFailedAt == DetailStep::kNone ? DetailView(records) : nullptr;
 }
 
 const SP_DRVINFO_DETAIL_DATA_A* ReadDriverDetailFixedPart(DriverRecords* records, DWORD* error) {
     DetailStep failedAt = DetailStep::kNone;
     ReadDriverDetail(records, &failedAt, error);
-    return records->haveFixedPart ? records->detail.As<SP_DRVINFO_DETAIL_DATA_A>() : nullptr;
+    return records->haveFixedPart ? DetailView(records) : nullptr;
 }
 
 const SP_DRVINFO_DETAIL_DATA_A* GetSelectedDriverDetail(DeviceContext* context,

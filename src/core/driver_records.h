@@ -6,6 +6,12 @@
 // step run outside a call (a test, the setup entry point) gets records of its
 // own. Each consumer still reports a failed fetch in its own words: the
 // records keep which step failed and the thread's error at that moment.
+//
+// The selected driver is asked for afresh in every call. Its detail record,
+// once read whole, is kept by the context for its later calls and used again
+// while the device installer reports the very same driver (the same record,
+// byte for byte: the node, its INF section, date and version): the record
+// depends on nothing else, and reading it makes SetupAPI parse the INF anew.
 #pragma once
 
 #include <windows.h>
@@ -23,7 +29,16 @@ enum class DetailStep {
     kWholeRead,  // the read into the block of the reported size failed
 };
 
+// A detail record read whole in an earlier call of a context, with the
+// selected driver it belongs to; both blocks are tracked.
+struct KeptDetail {
+    SP_DRVINFO_DATA_V2_A driver;
+    void* record;
+};
+
 struct DriverRecords {
+    // The context whose calls share the detail record, or null.
+    DeviceContext* owner = nullptr;
     HDEVINFO deviceInfoSet = nullptr;
     PSP_DEVINFO_DATA deviceInfoData = nullptr;
 
@@ -35,11 +50,20 @@ struct DriverRecords {
     bool detailRead = false;  // the detail record was asked for
     DetailStep detailFailedAt = DetailStep::kNone;
     DWORD detailError = 0;
-    // The record; after a failed whole read it still holds the fixed part
-    // (SectionName, InfFileName) that the first read filled.
+    // The record read in this call; after a failed whole read it still holds
+    // the fixed part (SectionName, InfFileName) that the first read filled.
     TrackedBuffer detail;
+    // Where the record is read: detail, or the owner's kept record.
+    const SP_DRVINFO_DETAIL_DATA_A* view = nullptr;
     bool haveFixedPart = false;
 };
+
+// Starts the records of one co-installer call for context's device.
+void StartCallRecords(DriverRecords* records, DeviceContext* context, HDEVINFO deviceInfoSet,
+                      PSP_DEVINFO_DATA deviceInfoData);
+
+// Frees the detail record context keeps, if any (at its release).
+void ForgetKeptDetail(DeviceContext* context);
 
 // Starts records for one device of one set; nothing is read yet.
 void StartDriverRecords(DriverRecords* records, HDEVINFO deviceInfoSet,

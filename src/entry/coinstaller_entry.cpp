@@ -120,7 +120,7 @@ extern "C" DWORD CALLBACK ZkCoInstaller(DI_FUNCTION installFunction, HDEVINFO de
     // The selected driver and its details are read at most once in this call,
     // by whichever step needs them first.
     DriverRecords records;
-    StartDriverRecords(&records, deviceInfoSet, deviceInfoData);
+    StartCallRecords(&records, context, deviceInfoSet, deviceInfoData);
     context->driverRecords = &records;
     DWORD result = NO_ERROR;
     switch (installFunction) {

@@ -157,4 +157,36 @@ TEST(DriverRecords, AFailedSelectedDriverReadIsToldByEachStep) {
         << log;
 }
 
+TEST(DriverRecords, ALaterCallUsesTheRecordKeptWhileTheSelectedDriverIsTheSame) {
+    TestDevice device(zktest::kImageClassGuid, {zktest::kCameraId});
+    ASSERT_TRUE(device.Ready());
+    TrackedUsage before = GetTrackedUsage();
+    TestContext context;
+    auto sectionOfACall = [&]() {
+        DriverRecords records;
+        StartCallRecords(&records, context.Get(), device.Set(), device.Data());
+        DetailStep failedAt = DetailStep::kNone;
+        DWORD error = 0;
+        const SP_DRVINFO_DETAIL_DATA_A* detail = ReadDriverDetail(&records, &failedAt, &error);
+        return detail != nullptr ? std::string(detail->SectionName) : std::string("(none)");
+    };
+    EXPECT_EQ("CamInstall.NT", sectionOfACall());
+    KeptDetail* kept = context.Get()->keptDetail;
+    ASSERT_NE(nullptr, kept);
+    // Marked in the kept record only: the next call shows whether it asked again.
+    strcpy(static_cast<SP_DRVINFO_DETAIL_DATA_A*>(kept->record)->SectionName, "Marked");
+    EXPECT_EQ("Marked", sectionOfACall());
+
+    // Another driver (here: another version) is read afresh and kept instead.
+    kept->driver.DriverVersion += 1;
+    EXPECT_EQ("CamInstall.NT", sectionOfACall());
+    EXPECT_EQ(kept, context.Get()->keptDetail);
+    EXPECT_EQ("CamInstall.NT", sectionOfACall());
+
+    // The context's release frees what it kept.
+    context.Finish();
+    EXPECT_EQ(before.blocks, GetTrackedUsage().blocks);
+    EXPECT_EQ(before.bytes, GetTrackedUsage().bytes);
+}
+
 }  // namespace
