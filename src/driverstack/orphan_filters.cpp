@@ -17,18 +17,27 @@ const ClassFilterEntry ClassFilterTable[2] = {
 
 DWORD RemoveOrphanClassFilters(DeviceContext* context) {
     DWORD result = 0;
-    // One service manager for the whole table; when it cannot be had, every
-    // row is in doubt.
-    zk::UniqueServiceHandle manager(OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_CONNECT));
+    // A filter stays when its service is installed and its driver file is
+    // there. A missing file settles it without the service manager, which is
+    // opened only when a row needs it, and once for the whole table; when it
+    // cannot be had, every such row is in doubt.
+    zk::UniqueServiceHandle manager;
+    bool managerTried = false;
     for (const ClassFilterEntry& row : ClassFilterTable) {
-        int installed = 0;
-        // A query that failed for another reason than a missing service
-        // counts as an installed service: in doubt the filter stays.
-        if (!manager || IsServiceInstalledIn(manager.Get(), &row, &installed) != 0) {
-            installed = 1;
-        }
-        if (installed && !IsDriverFileMissing(&row)) {
-            continue;
+        if (!IsDriverFileMissing(&row)) {
+            if (!managerTried) {
+                manager.Reset(OpenSCManagerA(nullptr, "ServicesActive", SC_MANAGER_CONNECT));
+                managerTried = true;
+            }
+            int installed = 0;
+            // A query that failed for another reason than a missing service
+            // counts as an installed service: in doubt the filter stays.
+            if (!manager || IsServiceInstalledIn(manager.Get(), &row, &installed) != 0) {
+                installed = 1;
+            }
+            if (installed) {
+                continue;
+            }
         }
         if (row.enabled) {
             result = DelFilterInClassKey(context, &row);

@@ -161,12 +161,14 @@ void RestoreRow(DeviceContext* context, SearchRoots* roots, const ProtectedFile&
     }
 
     FileVersion current;
-    GetFileVersion(installed, &current);
+    uint32_t versionError = GetFileVersion(installed, &current);
     // A shared copy built for another machine type than the installed file
     // (a 64-bit copy beside a 32-bit one) never takes its place. An installed
-    // file that is no readable image sets no bound.
+    // file that is no readable image (or, as the version read found, is not
+    // there at all) sets no bound.
     CopyGuard guard = {context, 0, current};
-    bool guarded = GetFileMachineType(installed, &guard.machine);
+    bool absent = versionError == ERROR_FILE_NOT_FOUND || versionError == ERROR_PATH_NOT_FOUND;
+    bool guarded = !absent && GetFileMachineType(installed, &guard.machine);
     char found[kFoundPathSize];
     FileVersion previous;
     FindNewestSharedCopyIn(roots, row, found, sizeof(found), &previous, guarded ? &guard : nullptr);
