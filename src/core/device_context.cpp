@@ -58,7 +58,7 @@ void StopContextRegistry() {
             // (a device installer that unloads the co-installer between calls
             // would lose every later run).
             if (context->logStream != nullptr) {
-                fclose(context->logStream);
+                (void)fclose(context->logStream);
                 context->logStream = nullptr;
             }
             ForgetKeptDetail(context);

@@ -43,10 +43,10 @@ bool OpenInstallLog(FILE** slot) {
     long size = 0;
     FILE* stream = _fsopen(path, "a+", _SH_DENYRW);
     if (stream != nullptr) {
-        fseek(stream, 0, SEEK_END);
+        (void)fseek(stream, 0, SEEK_END);
         size = ftell(stream);
         if (size >= kEmptyAtSize) {
-            fclose(stream);
+            (void)fclose(stream);
             stream = _fsopen(path, "w+", _SH_DENYRW);
             size = 0;
         }
@@ -62,6 +62,7 @@ bool OpenInstallLog(FILE** slot) {
     return true;
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style on purpose, checked by -Wformat.
 void LogMessage(DeviceContext* context, const char* format, ...) {
     if (context == nullptr) {
         return;
@@ -69,17 +70,17 @@ void LogMessage(DeviceContext* context, const char* format, ...) {
     if (context->logStream == nullptr && !OpenInstallLog(&context->logStream)) {
         return;
     }
-    fputs("   ", context->logStream);
+    (void)fputs("   ", context->logStream);
     va_list args;
     va_start(args, format);
-    ZK_VFPRINTF(context->logStream, format, args);
+    (void)ZK_VFPRINTF(context->logStream, format, args);
     va_end(args);
 }
 
 void CloseInstallLog(FILE** slot) {
     if (*slot != nullptr) {
         WriteRunStop(*slot, ReadClock());
-        fclose(*slot);
+        (void)fclose(*slot);
     }
     *slot = nullptr;
 }

@@ -32,7 +32,7 @@ void UpdateCodecs(DeviceContext* context) {
 
 DWORD SetCodecValue(DeviceContext* context, HKEY key, const char* valueName, const char* fileName) {
     LONG status = RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(fileName),
-                                 static_cast<DWORD>(strlen(fileName) + 1));
+                                 static_cast<DWORD>(strlen(fileName)) + 1);
     if (status != ERROR_SUCCESS) {
         LogMessage(context, "ERROR: Failed to set \"%s\" codec.\n", valueName);
     }

@@ -50,7 +50,8 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
     size_t tempLength = strlen(tempPath);
     // Room for the old value and the request, with a margin for completing
     // the old list's last pair. A value too large to add to is refused.
-    uint64_t requested = static_cast<uint64_t>(size) + 2 * targetLength + tempLength + 22;
+    uint64_t requested =
+        static_cast<uint64_t>(size) + 2 * static_cast<uint64_t>(targetLength) + tempLength + 22;
     size_t capacity = RenameRequestCapacity(size, targetLength, tempLength);
     if (capacity > requested) {
         requested = capacity;
