@@ -12,6 +12,8 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -34,6 +36,18 @@ double Now() {
     QueryPerformanceCounter(&counter);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// A count given on the command line: a whole decimal number that fits an int.
+bool ParseCount(const char* text, int* value) {
+    char* end = nullptr;
+    errno = 0;
+    long number = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
+        return false;
+    }
+    *value = static_cast<int>(number);
+    return true;
 }
 
 bool InstallOnce(const InstallOptions& options, Candidate* candidate, bool record) {
@@ -73,10 +87,11 @@ int main(int argc, char** argv) {
             Candidate candidate;
             candidate.path = argv[i + 1];
             candidates.push_back(candidate);
-        } else if (arg == "--runs") {
-            runs = atoi(argv[i + 1]);
-        } else if (arg == "--warmup") {
-            warmup = atoi(argv[i + 1]);
+        } else if (arg == "--runs" || arg == "--warmup") {
+            if (!ParseCount(argv[i + 1], arg == "--runs" ? &runs : &warmup)) {
+                (void)fprintf(stderr, "install_bench: %s takes a whole number\n", arg.c_str());
+                return 2;
+            }
         }
     }
     if (options.infPath.empty() || options.hardwareIds.empty() || candidates.empty()) {

@@ -28,6 +28,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -60,6 +62,18 @@ double Now() {
     QueryPerformanceCounter(&counter);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// A count given on the command line: a whole decimal number that fits an int.
+bool ParseCount(const char* text, int* value) {
+    char* end = nullptr;
+    errno = 0;
+    long number = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
+        return false;
+    }
+    *value = static_cast<int>(number);
+    return true;
 }
 
 bool Exists(const char* path) {
@@ -418,14 +432,17 @@ int main(int argc, char** argv) {
             arg = "";  // an option without its value
         }
         if (arg == "--dirs") {
-            long value = atol(argv[i + 1]);
-            if (value < 1 || value > 100000) {
-                fprintf(stderr, "search_bench: --dirs takes 1 to 100000\n");
+            int value = 0;
+            if (!ParseCount(argv[i + 1], &value) || value < 1 || value > 100000) {
+                (void)fprintf(stderr, "search_bench: --dirs takes 1 to 100000\n");
                 return 1;
             }
             sizes.push_back(static_cast<uint32_t>(value));
         } else if (arg == "--runs") {
-            runs = atoi(argv[i + 1]);
+            if (!ParseCount(argv[i + 1], &runs)) {
+                (void)fprintf(stderr, "search_bench: --runs takes a whole number\n");
+                return 1;
+            }
         } else if (arg == "--fixtures") {
             fixtures = argv[i + 1];
         } else {

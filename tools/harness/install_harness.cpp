@@ -15,6 +15,8 @@
 // co-installer of the whole setup class, for INFs without such a section.
 #include <windows.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +24,18 @@
 #include "harness/device_install.h"
 
 namespace {
+
+// A count given on the command line: a whole decimal number that fits an int.
+bool ParseCount(const char* text, int* value) {
+    char* end = nullptr;
+    errno = 0;
+    long number = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
+        return false;
+    }
+    *value = static_cast<int>(number);
+    return true;
+}
 
 int Usage() {
     fprintf(stderr,
@@ -53,7 +67,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--dll" && hasValue) {
             dll = argv[++i];
         } else if (arg == "--installations" && hasValue) {
-            options.installations = atoi(argv[++i]);
+            if (!ParseCount(argv[++i], &options.installations)) {
+                return Usage();
+            }
         } else if (arg == "--install-fails") {
             options.installFails = true;
         } else if (arg == "--no-destroy") {

@@ -14,6 +14,8 @@
 #include <windows.h>
 #include <share.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -156,6 +158,19 @@ DWORD WINAPI LauncherThread(void* parameter) {
     return 0;
 }
 
+// The value of a number option: a whole decimal number that fits an int.
+bool ParseNumber(const std::string& name, const char* value, int* number) {
+    char* end = nullptr;
+    errno = 0;
+    long parsed = strtol(value, &end, 10);
+    if (end == value || *end != '\0' || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX) {
+        (void)fprintf(stderr, "%s takes a whole number, not \"%s\"\n", name.c_str(), value);
+        return false;
+    }
+    *number = static_cast<int>(parsed);
+    return true;
+}
+
 bool ParseArguments(int argc, char** argv, Settings* settings) {
     settings->install.quiet = true;
     settings->install.installations = 3;
@@ -166,6 +181,7 @@ bool ParseArguments(int argc, char** argv, Settings* settings) {
             return false;
         }
         const char* value = argv[++i];
+        bool parsed = true;  // a number option's value was a number
         if (name == "--inf") {
             settings->install.infPath = value;
         } else if (name == "--hwid") {
@@ -173,21 +189,26 @@ bool ParseArguments(int argc, char** argv, Settings* settings) {
         } else if (name == "--class") {
             settings->install.setupClass = value;
         } else if (name == "--threads") {
-            settings->threads = atoi(value);
+            parsed = ParseNumber(name, value, &settings->threads);
         } else if (name == "--installations") {
-            settings->install.installations = atoi(value);
+            parsed = ParseNumber(name, value, &settings->install.installations);
         } else if (name == "--rundll32") {
-            settings->rundll32Runs = atoi(value);
+            parsed = ParseNumber(name, value, &settings->rundll32Runs);
         } else if (name == "--parallel") {
-            settings->rundll32Parallel = atoi(value);
+            parsed = ParseNumber(name, value, &settings->rundll32Parallel);
         } else if (name == "--section") {
             settings->section = value;
         } else if (name == "--dll") {
             settings->dll = value;
         } else if (name == "--bound") {
-            settings->boundSeconds = static_cast<DWORD>(atoi(value));
+            int seconds = 0;
+            parsed = ParseNumber(name, value, &seconds);
+            settings->boundSeconds = static_cast<DWORD>(seconds);
         } else {
-            fprintf(stderr, "unknown argument %s\n", name.c_str());
+            (void)fprintf(stderr, "unknown argument %s\n", name.c_str());
+            return false;
+        }
+        if (!parsed) {
             return false;
         }
     }
