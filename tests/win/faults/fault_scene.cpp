@@ -27,6 +27,8 @@
 
 namespace faults {
 
+using namespace std::string_literals;
+
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingRenames[] = "PendingFileRenameOperations";
 const char kDrivers32[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
@@ -581,14 +583,14 @@ void RunRow(const std::function<void(Scene&)>& plant) {
     dstest::TestService monitorService("zkusbsta");
     dstest::TestFile monitorFile(system + "\\drivers\\zkusbsta.sys");
     WriteMonitorServiceValues();
-    const std::string oneMonitor("ZKUSBSta\0", 10);
+    const std::string oneMonitor = "ZKUSBSta\0\0"s;
     PlantValue(dstest::ClassKeyPath(dstest::kImageClass), "LowerFilters", REG_MULTI_SZ, oneMonitor);
     PlantValue(dstest::ClassKeyPath(dstest::kMediaClass), "LowerFilters", REG_MULTI_SZ, oneMonitor);
     RemoveValue(dstest::ClassKeyPath(dstest::kImageClass), "UpperFilters");
     RemoveValue(dstest::ClassKeyPath(dstest::kMediaClass), "UpperFilters");
     RemoveValue(dstest::ClassKeyPath(dstest::kVolumeClass), "UpperFilters");
     RemoveValue(dstest::ClassKeyPath(dstest::kVolumeClass), "LowerFilters");
-    PlantValue(kDrivers32, "VIDC.I420", REG_SZ, std::string("zkcodec2.dll", 13));
+    PlantValue(kDrivers32, "VIDC.I420", REG_SZ, "zkcodec2.dll\0"s);
     PlantValue(kValuesKey, "baseline", REG_DWORD, std::string(4, '\0'));
     zktest::WriteFileBytes(system + "\\zkcoinst.ini", kBaselineControlFile);
 
