@@ -29,11 +29,6 @@ namespace faults {
 
 using namespace std::string_literals;
 
-const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const char kPendingRenames[] = "PendingFileRenameOperations";
-const char kDrivers32[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
-const char kValuesKey[] = "SOFTWARE\\ZkFaultMatrix\\Values";
-
 namespace {
 
 const char kScratchKey[] = "SOFTWARE\\ZkFaultMatrixScratch";
