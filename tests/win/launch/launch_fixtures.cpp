@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "common/bounded_text.h"
 #include "core/device_context.h"
 
 namespace zktest {
@@ -86,7 +87,7 @@ void TestDevice::Prepare(const GUID& classGuid, const std::vector<std::string>& 
     params.cbSize = sizeof(params);
     ASSERT_TRUE(SetupDiGetDeviceInstallParamsA(set_.Get(), &data_, &params));
     ASSERT_LT(infPath.size(), sizeof(params.DriverPath));
-    strcpy(params.DriverPath, infPath.c_str());
+    ASSERT_TRUE(zk::CopyText(params.DriverPath, sizeof(params.DriverPath), infPath.c_str()));
     params.Flags |= DI_ENUMSINGLEINF;
     ASSERT_TRUE(SetupDiSetDeviceInstallParamsA(set_.Get(), &data_, &params));
     ASSERT_TRUE(SetupDiBuildDriverInfoList(set_.Get(), &data_, SPDIT_COMPATDRIVER));

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/bounded_text.h"
 #include "core/tracked_alloc.h"
 #include "setupactions_test_support.h"
 #include "test_support.h"
@@ -414,7 +415,7 @@ public:
         params.cbSize = sizeof(params);
         EXPECT_TRUE(SetupDiGetDeviceInstallParamsA(set_, &data_, &params));
         std::string inf = zktest::TestsDirectory() + "\\win\\setupactions\\fixtures\\zksetup.inf";
-        strcpy(params.DriverPath, inf.c_str());
+        ASSERT_TRUE(zk::CopyText(params.DriverPath, sizeof(params.DriverPath), inf.c_str())) << inf;
         params.Flags |= DI_ENUMSINGLEINF;
         EXPECT_TRUE(SetupDiSetDeviceInstallParamsA(set_, &data_, &params));
         EXPECT_TRUE(SetupDiBuildDriverInfoList(set_, &data_, SPDIT_COMPATDRIVER));
