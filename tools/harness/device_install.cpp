@@ -87,7 +87,7 @@ bool PrepareDevice(const InstallOptions& options, Device* device, std::string* e
         !SetupDiSetDeviceRegistryPropertyA(
             device->set.Get(), &device->data, SPDRP_FRIENDLYNAME,
             reinterpret_cast<const BYTE*>(options.friendlyName.c_str()),
-            static_cast<DWORD>(options.friendlyName.size() + 1))) {
+            static_cast<DWORD>(options.friendlyName.size()) + 1)) {
         *error = Win32Failure("SetupDiSetDeviceRegistryPropertyA(SPDRP_FRIENDLYNAME)");
         return false;
     }
