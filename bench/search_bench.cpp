@@ -341,8 +341,9 @@ struct SavedLog {
             return;
         }
         zk::UniqueStdioFile file(fopen(path.c_str(), "wb"));
-        if (file) {
-            fwrite(bytes.data(), 1, bytes.size(), file.Get());
+        if (!file || fwrite(bytes.data(), 1, bytes.size(), file.Get()) != bytes.size()) {
+            (void)fprintf(stderr, "search_bench: cannot put the install log back: %s\n",
+                          path.c_str());
         }
     }
 };

@@ -475,7 +475,8 @@ struct SceneDriver {
         GetTempPathA(MAX_PATH, temp);
         std::string outputPath =
             std::string(temp) + "zk_fault_stdout_" + std::to_string(GetCurrentProcessId());
-        fflush(stdout);
+        // What is printed before the run must not land in the run's capture.
+        EXPECT_EQ(0, fflush(stdout));
         int savedOutput = _dup(1);
         int captured = _open(outputPath.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
                              _S_IREAD | _S_IWRITE);
@@ -499,9 +500,12 @@ struct SceneDriver {
         TrackedUsage usageAfter = GetTrackedUsage();
         uint32_t contextsAfter = GetDeviceContextCount();
 
-        fflush(stdout);
+        // Checked once the standard output is back: a failure printed now
+        // would land in the capture.
+        int flushed = fflush(stdout);
         _dup2(savedOutput, 1);
         _close(savedOutput);
+        EXPECT_EQ(0, flushed) << "the run's output could not be flushed into its capture";
         std::string printed = ReadCapturedOutput(outputPath);
 
         while (!denied.empty()) {
