@@ -55,7 +55,7 @@ bool InstallOnce(const InstallOptions& options, Candidate* candidate, bool recor
     InstallReport report = InstallWithCoInstaller(options, candidate->entry);
     double end = Now();
     if (!report.ok) {
-        fprintf(stderr, "install_bench: %s\n", report.error.c_str());
+        (void)fprintf(stderr, "install_bench: %s\n", report.error.c_str());
         return false;
     }
     if (record) {
@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
         }
     }
     if (options.infPath.empty() || options.hardwareIds.empty() || candidates.empty()) {
-        fprintf(stderr, "usage: install_bench --inf PATH --hwid ID --dll A [--dll B] [--runs N]\n");
+        (void)fprintf(stderr,
+                      "usage: install_bench --inf PATH --hwid ID --dll A [--dll B] [--runs N]\n");
         return 2;
     }
     for (Candidate& candidate : candidates) {
@@ -105,7 +106,7 @@ int main(int argc, char** argv) {
                               : reinterpret_cast<CoInstallerProc>(reinterpret_cast<void*>(
                                     GetProcAddress(module, "ZkCoInstaller")));
         if (candidate.entry == nullptr) {
-            fprintf(stderr, "install_bench: cannot load %s\n", candidate.path.c_str());
+            (void)fprintf(stderr, "install_bench: cannot load %s\n", candidate.path.c_str());
             return 1;
         }
     }

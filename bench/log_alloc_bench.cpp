@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
 
     DeviceContext* context = GetDeviceContext(reinterpret_cast<const void*>(0xBE7C));
     if (context == nullptr || context->logStream == nullptr) {
-        fprintf(stderr, "log_alloc_bench: cannot open the log\n");
+        (void)fprintf(stderr, "log_alloc_bench: cannot open the log\n");
         return 1;
     }
     double start = Now();

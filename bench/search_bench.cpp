@@ -123,7 +123,7 @@ struct TreeOnDisk {
 bool BuildTree(const SearchTreePlan& plan, const char* root, const char* fixtures,
                TreeOnDisk* tree) {
     if (!CreateDirectoryA(root, nullptr)) {
-        fprintf(stderr, "search_bench: cannot create %s (%lu)\n", root, GetLastError());
+        (void)fprintf(stderr, "search_bench: cannot create %s (%lu)\n", root, GetLastError());
         return false;
     }
     tree->root = root;
@@ -131,8 +131,8 @@ bool BuildTree(const SearchTreePlan& plan, const char* root, const char* fixture
     for (uint32_t index = 1; index < plan.directories.size(); ++index) {
         if (!BenchDirectoryPath(plan, index, root, path, sizeof(path)) ||
             !CreateDirectoryA(path, nullptr)) {
-            fprintf(stderr, "search_bench: cannot create directory %u (%lu)\n", index,
-                    GetLastError());
+            (void)fprintf(stderr, "search_bench: cannot create directory %u (%lu)\n", index,
+                          GetLastError());
             return false;
         }
     }
@@ -147,8 +147,8 @@ bool BuildTree(const SearchTreePlan& plan, const char* root, const char* fixture
             !source.Format("%s\\%s.dll", fixtures, kBenchFixtures[directory.fixture].name) ||
             !target.Format("%s\\%s", path, ProtectedFileTable[directory.row].fileName) ||
             !CopyFileA(source.c_str(), target.c_str(), FALSE)) {
-            fprintf(stderr, "search_bench: cannot copy %s into directory %u (%lu)\n",
-                    source.c_str(), index, GetLastError());
+            (void)fprintf(stderr, "search_bench: cannot copy %s into directory %u (%lu)\n",
+                          source.c_str(), index, GetLastError());
             return false;
         }
     }
@@ -251,7 +251,7 @@ bool BenchOneSize(uint32_t directories, int runs, const char* root, const char* 
 
     DeviceContext* context = GetDeviceContext(kContextHandle);
     if (context == nullptr) {
-        fprintf(stderr, "search_bench: no device context\n");
+        (void)fprintf(stderr, "search_bench: no device context\n");
         return false;
     }
     std::vector<FloorResult> floorResults;
@@ -291,8 +291,8 @@ bool BenchOneSize(uint32_t directories, int runs, const char* root, const char* 
         if (same) {
             ++agree;
         } else {
-            fprintf(stderr, "search_bench: %s: search found \"%s\", bare walk \"%s\"\n",
-                    ProtectedFileTable[row].fileName, found, bare.path);
+            (void)fprintf(stderr, "search_bench: %s: search found \"%s\", bare walk \"%s\"\n",
+                          ProtectedFileTable[row].fileName, found, bare.path);
         }
     }
 
@@ -310,7 +310,7 @@ bool BenchOneSize(uint32_t directories, int runs, const char* root, const char* 
         result->floor.median * 1e6 / directories);
     printf("search_check dirs %u files %u agree %d leaked_blocks %ld\n", directories,
            static_cast<unsigned>(kRows), agree, leaked);
-    fflush(stdout);
+    (void)fflush(stdout);
     return agree == static_cast<int>(kRows) && leaked == 0;
 }
 
@@ -356,7 +356,8 @@ bool PrefixIsClear(const char* common) {
     for (const char* folder : makerFolders) {
         zk::FixedText<MAX_PATH> path;
         if (!path.Format("%s\\%s", common, folder) || Exists(path.c_str())) {
-            fprintf(stderr, "search_bench: %s exists already; not touching it\n", path.c_str());
+            (void)fprintf(stderr, "search_bench: %s exists already; not touching it\n",
+                          path.c_str());
             return false;
         }
     }
@@ -373,7 +374,7 @@ bool PrefixIsClear(const char* common) {
         if (!ResolveInstalledPath(ProtectedFileTable[row].installedPath, windows, system, installed,
                                   sizeof(installed)) ||
             Exists(installed)) {
-            fprintf(stderr, "search_bench: %s is installed; not touching it\n", installed);
+            (void)fprintf(stderr, "search_bench: %s is installed; not touching it\n", installed);
             return false;
         }
     }
@@ -383,7 +384,7 @@ bool PrefixIsClear(const char* common) {
 int Run(const std::vector<uint32_t>& sizes, int runs, const char* fixtures) {
     char common[MAX_PATH];
     if (!SHGetSpecialFolderPathA(nullptr, common, CSIDL_PROGRAM_FILES_COMMON, FALSE)) {
-        fprintf(stderr, "search_bench: no Common Files folder\n");
+        (void)fprintf(stderr, "search_bench: no Common Files folder\n");
         return 1;
     }
     if (!PrefixIsClear(common)) {
@@ -447,7 +448,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--fixtures") {
             fixtures = argv[i + 1];
         } else {
-            fprintf(stderr, "usage: search_bench [--dirs N]... [--runs R] [--fixtures DIR]\n");
+            (void)fprintf(stderr,
+                          "usage: search_bench [--dirs N]... [--runs R] [--fixtures DIR]\n");
             return 1;
         }
     }

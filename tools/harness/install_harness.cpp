@@ -38,11 +38,12 @@ bool ParseCount(const char* text, int* value) {
 }
 
 int Usage() {
-    fprintf(stderr,
-            "usage: install_harness --inf PATH --hwid ID [--hwid ID...] [--class Image|Media]\n"
-            "                       [--name FRIENDLY] [--dll PATH] [--install-fails]\n"
-            "                       [--installations N] [--no-destroy]\n"
-            "                       [--setupapi [--class-coinstaller]]\n");
+    (void)fprintf(
+        stderr,
+        "usage: install_harness --inf PATH --hwid ID [--hwid ID...] [--class Image|Media]\n"
+        "                       [--name FRIENDLY] [--dll PATH] [--install-fails]\n"
+        "                       [--installations N] [--no-destroy]\n"
+        "                       [--setupapi [--class-coinstaller]]\n");
     return 2;
 }
 
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
     }
     char fullInf[MAX_PATH];
     if (GetFullPathNameA(options.infPath.c_str(), MAX_PATH, fullInf, nullptr) == 0) {
-        fprintf(stderr, "install_harness: bad INF path %s\n", options.infPath.c_str());
+        (void)fprintf(stderr, "install_harness: bad INF path %s\n", options.infPath.c_str());
         return 1;
     }
     options.infPath = fullInf;
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
     if (throughSetupApi) {
         if (classCoInstaller &&
             !RegisterClassCoInstaller(options.setupClass, "zkcoinst.dll,ZkCoInstaller")) {
-            fprintf(stderr, "install_harness: cannot register the class co-installer\n");
+            (void)fprintf(stderr, "install_harness: cannot register the class co-installer\n");
             return 1;
         }
         report = InstallThroughSetupApi(options);
@@ -107,13 +108,14 @@ int main(int argc, char** argv) {
     } else {
         HMODULE module = LoadLibraryA(dll.c_str());
         if (module == nullptr) {
-            fprintf(stderr, "install_harness: cannot load %s (%lu)\n", dll.c_str(), GetLastError());
+            (void)fprintf(stderr, "install_harness: cannot load %s (%lu)\n", dll.c_str(),
+                          GetLastError());
             return 1;
         }
         auto entry = reinterpret_cast<CoInstallerProc>(
             reinterpret_cast<void*>(GetProcAddress(module, "ZkCoInstaller")));
         if (entry == nullptr) {
-            fprintf(stderr, "install_harness: %s has no ZkCoInstaller export\n", dll.c_str());
+            (void)fprintf(stderr, "install_harness: %s has no ZkCoInstaller export\n", dll.c_str());
             FreeLibrary(module);
             return 1;
         }
@@ -121,7 +123,7 @@ int main(int argc, char** argv) {
         FreeLibrary(module);
     }
     if (!report.ok) {
-        fprintf(stderr, "install_harness: %s\n", report.error.c_str());
+        (void)fprintf(stderr, "install_harness: %s\n", report.error.c_str());
         return 1;
     }
     printf("finish-install action requested: %s\n", report.finishInstallRequested ? "yes" : "no");

@@ -86,9 +86,9 @@ DWORD WINAPI InstallThread(void* parameter) {
         if (call.result != ExpectedAnswer(call)) {
             if (work->wrongAnswers++ == 0) {
                 char text[128];
-                snprintf(text, sizeof(text), "%s%s answered 0x%08lX",
-                         DifCodeName(call.code).c_str(),
-                         call.postProcessing ? " (post-processing)" : "", call.result);
+                (void)snprintf(text, sizeof(text), "%s%s answered 0x%08lX",
+                               DifCodeName(call.code).c_str(),
+                               call.postProcessing ? " (post-processing)" : "", call.result);
                 work->firstWrongAnswer = text;
             }
         }
@@ -104,7 +104,7 @@ void Reap(LauncherWork* work, const zk::UniqueHandle& process, int number) {
     if (wait != WAIT_OBJECT_0) {
         TerminateProcess(process.Get(), 3);
         ++work->hung;
-        snprintf(text, sizeof(text), "rundll32 run %d did not end within the bound", number);
+        (void)snprintf(text, sizeof(text), "rundll32 run %d did not end within the bound", number);
         work->failures.push_back(text);
     } else {
         DWORD code = 1;
@@ -112,7 +112,7 @@ void Reap(LauncherWork* work, const zk::UniqueHandle& process, int number) {
         if (code == 0) {
             ++work->exitedCleanly;
         } else {
-            snprintf(text, sizeof(text), "rundll32 run %d exited with 0x%08lX", number, code);
+            (void)snprintf(text, sizeof(text), "rundll32 run %d exited with 0x%08lX", number, code);
             work->failures.push_back(text);
         }
     }
@@ -142,8 +142,8 @@ DWORD WINAPI LauncherThread(void* parameter) {
         if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &process)) {
             char text[96];
-            snprintf(text, sizeof(text), "rundll32 run %d could not start (%lu)", run,
-                     GetLastError());
+            (void)snprintf(text, sizeof(text), "rundll32 run %d could not start (%lu)", run,
+                           GetLastError());
             work->failures.push_back(text);
             continue;
         }
@@ -177,7 +177,7 @@ bool ParseArguments(int argc, char** argv, Settings* settings) {
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         if (i + 1 >= argc) {
-            fprintf(stderr, "%s needs a value\n", name.c_str());
+            (void)fprintf(stderr, "%s needs a value\n", name.c_str());
             return false;
         }
         const char* value = argv[++i];
@@ -217,7 +217,7 @@ bool ParseArguments(int argc, char** argv, Settings* settings) {
         settings->threads < 1 || settings->threads > 63 || settings->install.installations < 1 ||
         settings->rundll32Runs < 0 || settings->rundll32Parallel < 1 ||
         settings->boundSeconds == 0) {
-        fprintf(stderr, "usage: see the head of concurrent_installs.cpp\n");
+        (void)fprintf(stderr, "usage: see the head of concurrent_installs.cpp\n");
         return false;
     }
     return true;
@@ -225,7 +225,7 @@ bool ParseArguments(int argc, char** argv, Settings* settings) {
 
 int Fail(const std::string& why) {
     printf("stress: FAIL: %s\n", why.c_str());
-    fflush(stdout);
+    (void)fflush(stdout);
     return 1;
 }
 
@@ -271,7 +271,7 @@ int main(int argc, char** argv) {
         }
         printf("stress: FAIL: %d of %zu threads still running after %lu s (deadlock?)\n", stuck,
                threads.size(), settings.boundSeconds);
-        fflush(stdout);
+        (void)fflush(stdout);
         // The stuck threads hold the library's locks: leave without the detach.
         ExitProcess(3);
     }
@@ -348,6 +348,6 @@ int main(int argc, char** argv) {
         return Fail(failures.front());
     }
     printf("stress: PASS\n");
-    fflush(stdout);
+    (void)fflush(stdout);
     return 0;
 }

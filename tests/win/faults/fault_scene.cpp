@@ -206,7 +206,7 @@ std::string Describe(const RawValue& value) {
     size_t shown = value.bytes.size() < 160 ? value.bytes.size() : 160;
     char hex[4];
     for (size_t i = 0; i < shown; ++i) {
-        snprintf(hex, sizeof(hex), " %02x", static_cast<unsigned char>(value.bytes[i]));
+        (void)snprintf(hex, sizeof(hex), " %02x", static_cast<unsigned char>(value.bytes[i]));
         text += hex;
     }
     if (shown < value.bytes.size()) {

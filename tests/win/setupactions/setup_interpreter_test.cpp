@@ -300,7 +300,7 @@ std::string NumberedLines(int count) {
     std::string text;
     for (int i = 0; i < count; ++i) {
         char line[32];
-        snprintf(line, sizeof(line), "12,line%02d_abcdefghij.ocx\r\n", i);
+        (void)snprintf(line, sizeof(line), "12,line%02d_abcdefghij.ocx\r\n", i);
         text += line;
     }
     return text;
@@ -316,7 +316,7 @@ TEST(SetupSection, OnlyWholeLinesOfALongSectionRun) {
     std::string expected = RunHeader("Long");
     for (int i = 0; i < 19; ++i) {
         char path[32];
-        snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
+        (void)snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
         expected += Registered(path, "");
     }
     // The line the read cut is named whole.
@@ -344,7 +344,7 @@ TEST(SetupSection, LinesBehindAReadThatEndedAtALineEndAreNamed) {
     std::string expected = RunHeader("Long");
     for (int i = 0; i < 19; ++i) {
         char path[32];
-        snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
+        (void)snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
         expected += Registered(path, "");
     }
     expected += Registered("last_xxxxxxxxxxxxxxx", "");
