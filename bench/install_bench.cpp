@@ -12,6 +12,8 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -36,12 +38,24 @@ double Now() {
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// A count given on the command line: a whole decimal number that fits an int.
+bool ParseCount(const char* text, int* value) {
+    char* end = nullptr;
+    errno = 0;
+    long number = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
+        return false;
+    }
+    *value = static_cast<int>(number);
+    return true;
+}
+
 bool InstallOnce(const InstallOptions& options, Candidate* candidate, bool record) {
     double start = Now();
     InstallReport report = InstallWithCoInstaller(options, candidate->entry);
     double end = Now();
     if (!report.ok) {
-        fprintf(stderr, "install_bench: %s\n", report.error.c_str());
+        (void)fprintf(stderr, "install_bench: %s\n", report.error.c_str());
         return false;
     }
     if (record) {
@@ -73,14 +87,16 @@ int main(int argc, char** argv) {
             Candidate candidate;
             candidate.path = argv[i + 1];
             candidates.push_back(candidate);
-        } else if (arg == "--runs") {
-            runs = atoi(argv[i + 1]);
-        } else if (arg == "--warmup") {
-            warmup = atoi(argv[i + 1]);
+        } else if (arg == "--runs" || arg == "--warmup") {
+            if (!ParseCount(argv[i + 1], arg == "--runs" ? &runs : &warmup)) {
+                (void)fprintf(stderr, "install_bench: %s takes a whole number\n", arg.c_str());
+                return 2;
+            }
         }
     }
     if (options.infPath.empty() || options.hardwareIds.empty() || candidates.empty()) {
-        fprintf(stderr, "usage: install_bench --inf PATH --hwid ID --dll A [--dll B] [--runs N]\n");
+        (void)fprintf(stderr,
+                      "usage: install_bench --inf PATH --hwid ID --dll A [--dll B] [--runs N]\n");
         return 2;
     }
     for (Candidate& candidate : candidates) {
@@ -90,7 +106,7 @@ int main(int argc, char** argv) {
                               : reinterpret_cast<CoInstallerProc>(reinterpret_cast<void*>(
                                     GetProcAddress(module, "ZkCoInstaller")));
         if (candidate.entry == nullptr) {
-            fprintf(stderr, "install_bench: cannot load %s\n", candidate.path.c_str());
+            (void)fprintf(stderr, "install_bench: cannot load %s\n", candidate.path.c_str());
             return 1;
         }
     }

@@ -2,6 +2,8 @@
 // TrackedFree pairs with one thread and with four.
 #include <windows.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -18,6 +20,18 @@ double Now() {
     QueryPerformanceCounter(&counter);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// A count given on the command line: a whole decimal number that fits an int.
+bool ParseCount(const char* text, int* value) {
+    char* end = nullptr;
+    errno = 0;
+    long number = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
+        return false;
+    }
+    *value = static_cast<int>(number);
+    return true;
 }
 
 constexpr int kPairsPerThread = 50000;
@@ -47,12 +61,16 @@ double PairsPerSecond(int threads) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int messages = argc > 1 ? atoi(argv[1]) : 20000;
+    int messages = 20000;
+    if (argc > 1 && !ParseCount(argv[1], &messages)) {
+        (void)fprintf(stderr, "usage: log_alloc_bench [MESSAGES]\n");
+        return 2;
+    }
     LibraryProcessAttach();
 
     DeviceContext* context = GetDeviceContext(reinterpret_cast<const void*>(0xBE7C));
     if (context == nullptr || context->logStream == nullptr) {
-        fprintf(stderr, "log_alloc_bench: cannot open the log\n");
+        (void)fprintf(stderr, "log_alloc_bench: cannot open the log\n");
         return 1;
     }
     double start = Now();

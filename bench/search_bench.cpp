@@ -28,6 +28,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -60,6 +62,18 @@ double Now() {
     QueryPerformanceCounter(&counter);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// A count given on the command line: a whole decimal number that fits an int.
+bool ParseCount(const char* text, int* value) {
+    char* end = nullptr;
+    errno = 0;
+    long number = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
+        return false;
+    }
+    *value = static_cast<int>(number);
+    return true;
 }
 
 bool Exists(const char* path) {
@@ -109,7 +123,7 @@ struct TreeOnDisk {
 bool BuildTree(const SearchTreePlan& plan, const char* root, const char* fixtures,
                TreeOnDisk* tree) {
     if (!CreateDirectoryA(root, nullptr)) {
-        fprintf(stderr, "search_bench: cannot create %s (%lu)\n", root, GetLastError());
+        (void)fprintf(stderr, "search_bench: cannot create %s (%lu)\n", root, GetLastError());
         return false;
     }
     tree->root = root;
@@ -117,8 +131,8 @@ bool BuildTree(const SearchTreePlan& plan, const char* root, const char* fixture
     for (uint32_t index = 1; index < plan.directories.size(); ++index) {
         if (!BenchDirectoryPath(plan, index, root, path, sizeof(path)) ||
             !CreateDirectoryA(path, nullptr)) {
-            fprintf(stderr, "search_bench: cannot create directory %u (%lu)\n", index,
-                    GetLastError());
+            (void)fprintf(stderr, "search_bench: cannot create directory %u (%lu)\n", index,
+                          GetLastError());
             return false;
         }
     }
@@ -133,8 +147,8 @@ bool BuildTree(const SearchTreePlan& plan, const char* root, const char* fixture
             !source.Format("%s\\%s.dll", fixtures, kBenchFixtures[directory.fixture].name) ||
             !target.Format("%s\\%s", path, ProtectedFileTable[directory.row].fileName) ||
             !CopyFileA(source.c_str(), target.c_str(), FALSE)) {
-            fprintf(stderr, "search_bench: cannot copy %s into directory %u (%lu)\n",
-                    source.c_str(), index, GetLastError());
+            (void)fprintf(stderr, "search_bench: cannot copy %s into directory %u (%lu)\n",
+                          source.c_str(), index, GetLastError());
             return false;
         }
     }
@@ -237,7 +251,7 @@ bool BenchOneSize(uint32_t directories, int runs, const char* root, const char* 
 
     DeviceContext* context = GetDeviceContext(kContextHandle);
     if (context == nullptr) {
-        fprintf(stderr, "search_bench: no device context\n");
+        (void)fprintf(stderr, "search_bench: no device context\n");
         return false;
     }
     std::vector<FloorResult> floorResults;
@@ -277,8 +291,8 @@ bool BenchOneSize(uint32_t directories, int runs, const char* root, const char* 
         if (same) {
             ++agree;
         } else {
-            fprintf(stderr, "search_bench: %s: search found \"%s\", bare walk \"%s\"\n",
-                    ProtectedFileTable[row].fileName, found, bare.path);
+            (void)fprintf(stderr, "search_bench: %s: search found \"%s\", bare walk \"%s\"\n",
+                          ProtectedFileTable[row].fileName, found, bare.path);
         }
     }
 
@@ -296,7 +310,7 @@ bool BenchOneSize(uint32_t directories, int runs, const char* root, const char* 
         result->floor.median * 1e6 / directories);
     printf("search_check dirs %u files %u agree %d leaked_blocks %ld\n", directories,
            static_cast<unsigned>(kRows), agree, leaked);
-    fflush(stdout);
+    (void)fflush(stdout);
     return agree == static_cast<int>(kRows) && leaked == 0;
 }
 
@@ -327,8 +341,9 @@ struct SavedLog {
             return;
         }
         zk::UniqueStdioFile file(fopen(path.c_str(), "wb"));
-        if (file) {
-            fwrite(bytes.data(), 1, bytes.size(), file.Get());
+        if (!file || fwrite(bytes.data(), 1, bytes.size(), file.Get()) != bytes.size()) {
+            (void)fprintf(stderr, "search_bench: cannot put the install log back: %s\n",
+                          path.c_str());
         }
     }
 };
@@ -341,7 +356,8 @@ bool PrefixIsClear(const char* common) {
     for (const char* folder : makerFolders) {
         zk::FixedText<MAX_PATH> path;
         if (!path.Format("%s\\%s", common, folder) || Exists(path.c_str())) {
-            fprintf(stderr, "search_bench: %s exists already; not touching it\n", path.c_str());
+            (void)fprintf(stderr, "search_bench: %s exists already; not touching it\n",
+                          path.c_str());
             return false;
         }
     }
@@ -358,7 +374,7 @@ bool PrefixIsClear(const char* common) {
         if (!ResolveInstalledPath(ProtectedFileTable[row].installedPath, windows, system, installed,
                                   sizeof(installed)) ||
             Exists(installed)) {
-            fprintf(stderr, "search_bench: %s is installed; not touching it\n", installed);
+            (void)fprintf(stderr, "search_bench: %s is installed; not touching it\n", installed);
             return false;
         }
     }
@@ -368,7 +384,7 @@ bool PrefixIsClear(const char* common) {
 int Run(const std::vector<uint32_t>& sizes, int runs, const char* fixtures) {
     char common[MAX_PATH];
     if (!SHGetSpecialFolderPathA(nullptr, common, CSIDL_PROGRAM_FILES_COMMON, FALSE)) {
-        fprintf(stderr, "search_bench: no Common Files folder\n");
+        (void)fprintf(stderr, "search_bench: no Common Files folder\n");
         return 1;
     }
     if (!PrefixIsClear(common)) {
@@ -418,18 +434,22 @@ int main(int argc, char** argv) {
             arg = "";  // an option without its value
         }
         if (arg == "--dirs") {
-            long value = atol(argv[i + 1]);
-            if (value < 1 || value > 100000) {
-                fprintf(stderr, "search_bench: --dirs takes 1 to 100000\n");
+            int value = 0;
+            if (!ParseCount(argv[i + 1], &value) || value < 1 || value > 100000) {
+                (void)fprintf(stderr, "search_bench: --dirs takes 1 to 100000\n");
                 return 1;
             }
             sizes.push_back(static_cast<uint32_t>(value));
         } else if (arg == "--runs") {
-            runs = atoi(argv[i + 1]);
+            if (!ParseCount(argv[i + 1], &runs)) {
+                (void)fprintf(stderr, "search_bench: --runs takes a whole number\n");
+                return 1;
+            }
         } else if (arg == "--fixtures") {
             fixtures = argv[i + 1];
         } else {
-            fprintf(stderr, "usage: search_bench [--dirs N]... [--runs R] [--fixtures DIR]\n");
+            (void)fprintf(stderr,
+                          "usage: search_bench [--dirs N]... [--runs R] [--fixtures DIR]\n");
             return 1;
         }
     }

@@ -33,15 +33,15 @@ double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
 
 std::string GuidText(const GUID& guid) {
     char text[40];
-    snprintf(text, sizeof(text), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1,
-             guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3],
-             guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    (void)snprintf(text, sizeof(text), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                   guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
+                   guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
     return text;
 }
 
 std::string Win32Failure(const char* what) {
     char text[160];
-    snprintf(text, sizeof(text), "%s failed (0x%08lX)", what, GetLastError());
+    (void)snprintf(text, sizeof(text), "%s failed (0x%08lX)", what, GetLastError());
     return text;
 }
 
@@ -87,7 +87,7 @@ bool PrepareDevice(const InstallOptions& options, Device* device, std::string* e
         !SetupDiSetDeviceRegistryPropertyA(
             device->set.Get(), &device->data, SPDRP_FRIENDLYNAME,
             reinterpret_cast<const BYTE*>(options.friendlyName.c_str()),
-            static_cast<DWORD>(options.friendlyName.size() + 1))) {
+            static_cast<DWORD>(options.friendlyName.size()) + 1)) {
         *error = Win32Failure("SetupDiSetDeviceRegistryPropertyA(SPDRP_FRIENDLYNAME)");
         return false;
     }
@@ -137,7 +137,7 @@ void Print(const InstallOptions& options, const CallRecord& call) {
     if (!options.quiet) {
         printf("%s%s -> 0x%08lX\n", DifCodeName(call.code).c_str(),
                call.postProcessing ? " (post-processing)" : "", call.result);
-        fflush(stdout);
+        (void)fflush(stdout);
     }
 }
 

@@ -15,6 +15,8 @@
 // co-installer of the whole setup class, for INFs without such a section.
 #include <windows.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,12 +25,25 @@
 
 namespace {
 
+// A count given on the command line: a whole decimal number that fits an int.
+bool ParseCount(const char* text, int* value) {
+    char* end = nullptr;
+    errno = 0;
+    long number = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
+        return false;
+    }
+    *value = static_cast<int>(number);
+    return true;
+}
+
 int Usage() {
-    fprintf(stderr,
-            "usage: install_harness --inf PATH --hwid ID [--hwid ID...] [--class Image|Media]\n"
-            "                       [--name FRIENDLY] [--dll PATH] [--install-fails]\n"
-            "                       [--installations N] [--no-destroy]\n"
-            "                       [--setupapi [--class-coinstaller]]\n");
+    (void)fprintf(
+        stderr,
+        "usage: install_harness --inf PATH --hwid ID [--hwid ID...] [--class Image|Media]\n"
+        "                       [--name FRIENDLY] [--dll PATH] [--install-fails]\n"
+        "                       [--installations N] [--no-destroy]\n"
+        "                       [--setupapi [--class-coinstaller]]\n");
     return 2;
 }
 
@@ -53,7 +68,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--dll" && hasValue) {
             dll = argv[++i];
         } else if (arg == "--installations" && hasValue) {
-            options.installations = atoi(argv[++i]);
+            if (!ParseCount(argv[++i], &options.installations)) {
+                return Usage();
+            }
         } else if (arg == "--install-fails") {
             options.installFails = true;
         } else if (arg == "--no-destroy") {
@@ -72,7 +89,7 @@ int main(int argc, char** argv) {
     }
     char fullInf[MAX_PATH];
     if (GetFullPathNameA(options.infPath.c_str(), MAX_PATH, fullInf, nullptr) == 0) {
-        fprintf(stderr, "install_harness: bad INF path %s\n", options.infPath.c_str());
+        (void)fprintf(stderr, "install_harness: bad INF path %s\n", options.infPath.c_str());
         return 1;
     }
     options.infPath = fullInf;
@@ -81,7 +98,7 @@ int main(int argc, char** argv) {
     if (throughSetupApi) {
         if (classCoInstaller &&
             !RegisterClassCoInstaller(options.setupClass, "zkcoinst.dll,ZkCoInstaller")) {
-            fprintf(stderr, "install_harness: cannot register the class co-installer\n");
+            (void)fprintf(stderr, "install_harness: cannot register the class co-installer\n");
             return 1;
         }
         report = InstallThroughSetupApi(options);
@@ -91,13 +108,14 @@ int main(int argc, char** argv) {
     } else {
         HMODULE module = LoadLibraryA(dll.c_str());
         if (module == nullptr) {
-            fprintf(stderr, "install_harness: cannot load %s (%lu)\n", dll.c_str(), GetLastError());
+            (void)fprintf(stderr, "install_harness: cannot load %s (%lu)\n", dll.c_str(),
+                          GetLastError());
             return 1;
         }
         auto entry = reinterpret_cast<CoInstallerProc>(
             reinterpret_cast<void*>(GetProcAddress(module, "ZkCoInstaller")));
         if (entry == nullptr) {
-            fprintf(stderr, "install_harness: %s has no ZkCoInstaller export\n", dll.c_str());
+            (void)fprintf(stderr, "install_harness: %s has no ZkCoInstaller export\n", dll.c_str());
             FreeLibrary(module);
             return 1;
         }
@@ -105,7 +123,7 @@ int main(int argc, char** argv) {
         FreeLibrary(module);
     }
     if (!report.ok) {
-        fprintf(stderr, "install_harness: %s\n", report.error.c_str());
+        (void)fprintf(stderr, "install_harness: %s\n", report.error.c_str());
         return 1;
     }
     printf("finish-install action requested: %s\n", report.finishInstallRequested ? "yes" : "no");

@@ -963,16 +963,6 @@ void CheckDecoration(Checker* checker, const Decoration& decoration) {
 
 }  // namespace
 
-const char kPackageUsage[] =
-    "usage: zkpkgcheck PACKAGE_DIR_OR_INF [--arch x86|amd64]\n"
-    "Checks that the device installer will register and call zkcoinst.dll when it\n"
-    "installs a device from the package: for each models section of the INF, the\n"
-    "install section it picks, its .CoInstallers section, CoInstallers32, the copies\n"
-    "to the system folder, their sources in the package, the DLLs found there and\n"
-    "zkcoinst.ini (through zkinicheck's checks). --arch checks one processor only.\n"
-    "Exit status: 0 the co-installer will run from every models section checked,\n"
-    "1 warnings, 2 usage error or an INF that cannot be read.\n";
-
 bool ParsePackageArguments(int argc, const char* const* argv, PackageOptions* options,
                            std::string* error) {
     *options = PackageOptions();

@@ -14,6 +14,8 @@
 #include <windows.h>
 #include <share.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,9 +86,9 @@ DWORD WINAPI InstallThread(void* parameter) {
         if (call.result != ExpectedAnswer(call)) {
             if (work->wrongAnswers++ == 0) {
                 char text[128];
-                snprintf(text, sizeof(text), "%s%s answered 0x%08lX",
-                         DifCodeName(call.code).c_str(),
-                         call.postProcessing ? " (post-processing)" : "", call.result);
+                (void)snprintf(text, sizeof(text), "%s%s answered 0x%08lX",
+                               DifCodeName(call.code).c_str(),
+                               call.postProcessing ? " (post-processing)" : "", call.result);
                 work->firstWrongAnswer = text;
             }
         }
@@ -102,7 +104,7 @@ void Reap(LauncherWork* work, const zk::UniqueHandle& process, int number) {
     if (wait != WAIT_OBJECT_0) {
         TerminateProcess(process.Get(), 3);
         ++work->hung;
-        snprintf(text, sizeof(text), "rundll32 run %d did not end within the bound", number);
+        (void)snprintf(text, sizeof(text), "rundll32 run %d did not end within the bound", number);
         work->failures.push_back(text);
     } else {
         DWORD code = 1;
@@ -110,7 +112,7 @@ void Reap(LauncherWork* work, const zk::UniqueHandle& process, int number) {
         if (code == 0) {
             ++work->exitedCleanly;
         } else {
-            snprintf(text, sizeof(text), "rundll32 run %d exited with 0x%08lX", number, code);
+            (void)snprintf(text, sizeof(text), "rundll32 run %d exited with 0x%08lX", number, code);
             work->failures.push_back(text);
         }
     }
@@ -140,8 +142,8 @@ DWORD WINAPI LauncherThread(void* parameter) {
         if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &process)) {
             char text[96];
-            snprintf(text, sizeof(text), "rundll32 run %d could not start (%lu)", run,
-                     GetLastError());
+            (void)snprintf(text, sizeof(text), "rundll32 run %d could not start (%lu)", run,
+                           GetLastError());
             work->failures.push_back(text);
             continue;
         }
@@ -156,16 +158,30 @@ DWORD WINAPI LauncherThread(void* parameter) {
     return 0;
 }
 
+// The value of a number option: a whole decimal number that fits an int.
+bool ParseNumber(const std::string& name, const char* value, int* number) {
+    char* end = nullptr;
+    errno = 0;
+    long parsed = strtol(value, &end, 10);
+    if (end == value || *end != '\0' || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX) {
+        (void)fprintf(stderr, "%s takes a whole number, not \"%s\"\n", name.c_str(), value);
+        return false;
+    }
+    *number = static_cast<int>(parsed);
+    return true;
+}
+
 bool ParseArguments(int argc, char** argv, Settings* settings) {
     settings->install.quiet = true;
     settings->install.installations = 3;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         if (i + 1 >= argc) {
-            fprintf(stderr, "%s needs a value\n", name.c_str());
+            (void)fprintf(stderr, "%s needs a value\n", name.c_str());
             return false;
         }
         const char* value = argv[++i];
+        bool parsed = true;  // a number option's value was a number
         if (name == "--inf") {
             settings->install.infPath = value;
         } else if (name == "--hwid") {
@@ -173,21 +189,26 @@ bool ParseArguments(int argc, char** argv, Settings* settings) {
         } else if (name == "--class") {
             settings->install.setupClass = value;
         } else if (name == "--threads") {
-            settings->threads = atoi(value);
+            parsed = ParseNumber(name, value, &settings->threads);
         } else if (name == "--installations") {
-            settings->install.installations = atoi(value);
+            parsed = ParseNumber(name, value, &settings->install.installations);
         } else if (name == "--rundll32") {
-            settings->rundll32Runs = atoi(value);
+            parsed = ParseNumber(name, value, &settings->rundll32Runs);
         } else if (name == "--parallel") {
-            settings->rundll32Parallel = atoi(value);
+            parsed = ParseNumber(name, value, &settings->rundll32Parallel);
         } else if (name == "--section") {
             settings->section = value;
         } else if (name == "--dll") {
             settings->dll = value;
         } else if (name == "--bound") {
-            settings->boundSeconds = static_cast<DWORD>(atoi(value));
+            int seconds = 0;
+            parsed = ParseNumber(name, value, &seconds);
+            settings->boundSeconds = static_cast<DWORD>(seconds);
         } else {
-            fprintf(stderr, "unknown argument %s\n", name.c_str());
+            (void)fprintf(stderr, "unknown argument %s\n", name.c_str());
+            return false;
+        }
+        if (!parsed) {
             return false;
         }
     }
@@ -196,7 +217,7 @@ bool ParseArguments(int argc, char** argv, Settings* settings) {
         settings->threads < 1 || settings->threads > 63 || settings->install.installations < 1 ||
         settings->rundll32Runs < 0 || settings->rundll32Parallel < 1 ||
         settings->boundSeconds == 0) {
-        fprintf(stderr, "usage: see the head of concurrent_installs.cpp\n");
+        (void)fprintf(stderr, "usage: see the head of concurrent_installs.cpp\n");
         return false;
     }
     return true;
@@ -204,7 +225,7 @@ bool ParseArguments(int argc, char** argv, Settings* settings) {
 
 int Fail(const std::string& why) {
     printf("stress: FAIL: %s\n", why.c_str());
-    fflush(stdout);
+    (void)fflush(stdout);
     return 1;
 }
 
@@ -250,7 +271,7 @@ int main(int argc, char** argv) {
         }
         printf("stress: FAIL: %d of %zu threads still running after %lu s (deadlock?)\n", stuck,
                threads.size(), settings.boundSeconds);
-        fflush(stdout);
+        (void)fflush(stdout);
         // The stuck threads hold the library's locks: leave without the detach.
         ExitProcess(3);
     }
@@ -327,6 +348,6 @@ int main(int argc, char** argv) {
         return Fail(failures.front());
     }
     printf("stress: PASS\n");
-    fflush(stdout);
+    (void)fflush(stdout);
     return 0;
 }

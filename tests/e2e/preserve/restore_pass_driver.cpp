@@ -51,19 +51,19 @@ int main(int argc, char** argv) {
             HANDLE file = CreateFileA(argv[++i], GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
             if (file == INVALID_HANDLE_VALUE) {
-                fprintf(stderr, "cannot hold %s: %lu\n", argv[i], GetLastError());
+                (void)fprintf(stderr, "cannot hold %s: %lu\n", argv[i], GetLastError());
                 return 2;
             }
             held.push_back(file);
         } else if (strcmp(argv[i], "--seed-pending") == 0 && i + 1 < argc) {
             if (!SeedPendingRenames(argv[++i])) {
-                fprintf(stderr, "cannot seed the rename list\n");
+                (void)fprintf(stderr, "cannot seed the rename list\n");
                 return 2;
             }
         } else {
-            fprintf(stderr,
-                    "usage: restore_pass_driver [--wininit] [--hold PATH]... "
-                    "[--seed-pending S1|S2|...]\n");
+            (void)fprintf(stderr,
+                          "usage: restore_pass_driver [--wininit] [--hold PATH]... "
+                          "[--seed-pending S1|S2|...]\n");
             return 2;
         }
     }
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     static const int kHandle = 0;
     DeviceContext* context = GetDeviceContext(&kHandle);
     if (context == nullptr) {
-        fprintf(stderr, "no context\n");
+        (void)fprintf(stderr, "no context\n");
         return 1;
     }
     RestoreNewerFiles(context, useWinInit);

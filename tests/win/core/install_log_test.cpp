@@ -102,9 +102,9 @@ TEST(InstallLog, TimeStampsAreLocalTimeInTheLogsOrder) {
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     char expected[64];
-    snprintf(expected, sizeof(expected),
-             "Start co-installer: [%s %s %02u %u:", months[before.wMonth - 1],
-             days[before.wDayOfWeek], before.wDay, before.wHour);
+    (void)snprintf(expected, sizeof(expected),
+                   "Start co-installer: [%s %s %02u %u:", months[before.wMonth - 1],
+                   days[before.wDayOfWeek], before.wDay, before.wHour);
     // Unless the clock crossed an hour while the test ran, the start line
     // carries this reading's date and hour.
     SYSTEMTIME after;

@@ -62,8 +62,8 @@ TEST(Owners, ClosingAnyOwnerKeepsTheThreadsLastError) {
     std::string infPath = TempPath("zk_owners_test.inf");
     FILE* inf = fopen(infPath.c_str(), "wb");
     ASSERT_NE(nullptr, inf);
-    fputs("[Version]\r\nSignature=\"$Windows NT$\"\r\n", inf);
-    fclose(inf);
+    EXPECT_NE(EOF, fputs("[Version]\r\nSignature=\"$Windows NT$\"\r\n", inf));
+    ASSERT_EQ(0, fclose(inf));
     ExpectCloseKeepsLastError(
         zk::UniqueInf(SetupOpenInfFileA(infPath.c_str(), nullptr, INF_STYLE_WIN4, nullptr)),
         "INF handle");

@@ -177,9 +177,9 @@ TEST_F(OrphanFilters, AClassKeyThatCannotBeOpenedIsLogged) {
     ReleaseDeviceContext(context);
     EXPECT_NE(0u, status);
     char expected[96];
-    snprintf(expected, sizeof(expected),
-             "DelFilterInClassKey> Failed to open class registry key. (0x%08x).",
-             static_cast<unsigned>(status));
+    (void)snprintf(expected, sizeof(expected),
+                   "DelFilterInClassKey> Failed to open class registry key. (0x%08x).",
+                   static_cast<unsigned>(status));
     EXPECT_EQ(Messages{expected}, LogMessages(log.Read()));
     EXPECT_FALSE(dstest::KeyExists(dstest::ClassKeyPath("{0BADC0DE-1234-5678-0102-030405060708}")));
 }

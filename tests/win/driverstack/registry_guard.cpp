@@ -7,10 +7,6 @@
 
 namespace dstest {
 
-const char kImageClass[] = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
-const char kMediaClass[] = "{4D36E96C-E325-11CE-BFC1-08002BE10318}";
-const char kVolumeClass[] = "{71A27CDD-812A-11D0-BEC7-08002BE2092F}";
-
 std::string ClassKeyPath(const char* guid) {
     return std::string("SYSTEM\\CurrentControlSet\\Control\\Class\\") + guid;
 }

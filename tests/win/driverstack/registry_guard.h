@@ -9,9 +9,9 @@
 
 namespace dstest {
 
-extern const char kImageClass[];
-extern const char kMediaClass[];
-extern const char kVolumeClass[];
+inline constexpr char kImageClass[] = "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}";
+inline constexpr char kMediaClass[] = "{4D36E96C-E325-11CE-BFC1-08002BE10318}";
+inline constexpr char kVolumeClass[] = "{71A27CDD-812A-11D0-BEC7-08002BE2092F}";
 
 // HKLM "SYSTEM\CurrentControlSet\Control\Class\<guid>".
 std::string ClassKeyPath(const char* guid);

@@ -24,7 +24,7 @@ class StorageFilter : public testing::Test {
 protected:
     StorageFilter() : volume_(kVolumeKey, {"UpperFilters"}), service_(kServiceKey, {}) {
         dstest::DeleteKeyTree(kServiceKey);
-        dstest::WriteValue(kVolumeKey, "Class", REG_SZ, std::string("Volume", 7));
+        dstest::WriteValue(kVolumeKey, "Class", REG_SZ, "Volume\0"s);
         dstest::DeleteValue(kVolumeKey, "UpperFilters");
     }
     ~StorageFilter() override { dstest::DeleteKeyTree(kServiceKey); }
@@ -40,7 +40,7 @@ private:
 std::string ListOfSize(size_t n) {
     std::string list;
     while (list.size() + 10 + 3 <= n) {
-        list += std::string("abcdefghi", 10);
+        list += "abcdefghi\0"s;
     }
     list += std::string(n - list.size() - 2, 'z') + '\0' + '\0';
     return list;

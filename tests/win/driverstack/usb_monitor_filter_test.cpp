@@ -27,8 +27,7 @@ protected:
           media_(ClassKeyPath(dstest::kMediaClass), {"LowerFilters"}),
           service_(kServiceKey, {}) {
         dstest::DeleteKeyTree(kServiceKey);
-        dstest::WriteValue(ClassKeyPath(dstest::kMediaClass), "Class", REG_SZ,
-                           std::string("MEDIA", 6));
+        dstest::WriteValue(ClassKeyPath(dstest::kMediaClass), "Class", REG_SZ, "MEDIA\0"s);
         dstest::DeleteValue(ClassKeyPath(dstest::kImageClass), "LowerFilters");
         dstest::DeleteValue(ClassKeyPath(dstest::kMediaClass), "LowerFilters");
     }

@@ -165,7 +165,7 @@ void CallFromThreads(EntryProc entry, HINSTANCE instance) {
     EXPECT_LE(runs.size(), static_cast<size_t>(kThreads * kCalls));
     for (const std::vector<std::string>& run : runs) {
         bool tail = !run.empty() && run.size() <= whole.size() &&
-                    std::equal(run.begin(), run.end(), whole.end() - run.size());
+                    std::equal(run.rbegin(), run.rend(), whole.rbegin());
         EXPECT_TRUE(tail) << "not one call's run:\n" << Plain(log.Read());
         if (!tail) {
             break;
@@ -202,11 +202,14 @@ TEST(SetupEntry, AnEmptyNameAndASecondCallEachGetTheirOwnRun) {
     std::string text = Plain(log.Read());
     EXPECT_EQ(2u, zktest::CountOf(text, "Start co-installer"));
     EXPECT_EQ(2u, zktest::CountOf(text, "Stop co-installer"));
-    FindInOrder(text, {"   Section to register: \n   Section  doesn't exist in INI file.\n"
-                       "   Install bandwidth monitor.\n",
-                       "   LaunchRegisteredApp:\n", "Stop co-installer", "Start co-installer",
-                       "   Section to register: Entry\n   Install Module check. NO_ROVudevid\n",
-                       "   LaunchRegisteredApp:\n", "Stop co-installer"});
+    // The run without a name: its section does not exist, and the monitor is installed.
+    const std::string unnamed =
+        "   Section to register: \n   Section  doesn't exist in INI file.\n"
+        "   Install bandwidth monitor.\n";
+    FindInOrder(text,
+                {unnamed, "   LaunchRegisteredApp:\n", "Stop co-installer", "Start co-installer",
+                 "   Section to register: Entry\n   Install Module check. NO_ROVudevid\n",
+                 "   LaunchRegisteredApp:\n", "Stop co-installer"});
 }
 
 TEST(SetupEntry, CallsOnSeveralThreadsOfTheLoadedDllKeepTheirRunsApart) {

@@ -67,7 +67,7 @@ std::string LongList(size_t count, const std::string& extra) {
         if (i == count / 2) {
             list += extra;
         }
-        snprintf(entry, sizeof(entry), "f%05u", static_cast<unsigned>(i));
+        (void)snprintf(entry, sizeof(entry), "f%05u", static_cast<unsigned>(i));
         list += entry;
         list += '\0';
     }
@@ -537,7 +537,7 @@ const FaultRow kControlFileRows[] = {
          std::string lines;
          for (int i = 1; i <= 15; ++i) {
              char name[8];
-             snprintf(name, sizeof(name), "v%02d", i);
+             (void)snprintf(name, sizeof(name), "v%02d", i);
              lines += ValueLine(name) + "\r\n";
              if (i <= 13) {
                  s.ExpectValue(faults::kValuesKey, name, REG_DWORD, Dword(1));

@@ -27,10 +27,7 @@
 
 namespace faults {
 
-const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const char kPendingRenames[] = "PendingFileRenameOperations";
-const char kDrivers32[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
-const char kValuesKey[] = "SOFTWARE\\ZkFaultMatrix\\Values";
+using namespace std::string_literals;
 
 namespace {
 
@@ -209,7 +206,7 @@ std::string Describe(const RawValue& value) {
     size_t shown = value.bytes.size() < 160 ? value.bytes.size() : 160;
     char hex[4];
     for (size_t i = 0; i < shown; ++i) {
-        snprintf(hex, sizeof(hex), " %02x", static_cast<unsigned char>(value.bytes[i]));
+        (void)snprintf(hex, sizeof(hex), " %02x", static_cast<unsigned char>(value.bytes[i]));
         text += hex;
     }
     if (shown < value.bytes.size()) {
@@ -478,7 +475,8 @@ struct SceneDriver {
         GetTempPathA(MAX_PATH, temp);
         std::string outputPath =
             std::string(temp) + "zk_fault_stdout_" + std::to_string(GetCurrentProcessId());
-        fflush(stdout);
+        // What is printed before the run must not land in the run's capture.
+        EXPECT_EQ(0, fflush(stdout));
         int savedOutput = _dup(1);
         int captured = _open(outputPath.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
                              _S_IREAD | _S_IWRITE);
@@ -502,9 +500,12 @@ struct SceneDriver {
         TrackedUsage usageAfter = GetTrackedUsage();
         uint32_t contextsAfter = GetDeviceContextCount();
 
-        fflush(stdout);
+        // Checked once the standard output is back: a failure printed now
+        // would land in the capture.
+        int flushed = fflush(stdout);
         _dup2(savedOutput, 1);
         _close(savedOutput);
+        EXPECT_EQ(0, flushed) << "the run's output could not be flushed into its capture";
         std::string printed = ReadCapturedOutput(outputPath);
 
         while (!denied.empty()) {
@@ -581,14 +582,14 @@ void RunRow(const std::function<void(Scene&)>& plant) {
     dstest::TestService monitorService("zkusbsta");
     dstest::TestFile monitorFile(system + "\\drivers\\zkusbsta.sys");
     WriteMonitorServiceValues();
-    const std::string oneMonitor("ZKUSBSta\0", 10);
+    const std::string oneMonitor = "ZKUSBSta\0\0"s;
     PlantValue(dstest::ClassKeyPath(dstest::kImageClass), "LowerFilters", REG_MULTI_SZ, oneMonitor);
     PlantValue(dstest::ClassKeyPath(dstest::kMediaClass), "LowerFilters", REG_MULTI_SZ, oneMonitor);
     RemoveValue(dstest::ClassKeyPath(dstest::kImageClass), "UpperFilters");
     RemoveValue(dstest::ClassKeyPath(dstest::kMediaClass), "UpperFilters");
     RemoveValue(dstest::ClassKeyPath(dstest::kVolumeClass), "UpperFilters");
     RemoveValue(dstest::ClassKeyPath(dstest::kVolumeClass), "LowerFilters");
-    PlantValue(kDrivers32, "VIDC.I420", REG_SZ, std::string("zkcodec2.dll", 13));
+    PlantValue(kDrivers32, "VIDC.I420", REG_SZ, "zkcodec2.dll\0"s);
     PlantValue(kValuesKey, "baseline", REG_DWORD, std::string(4, '\0'));
     zktest::WriteFileBytes(system + "\\zkcoinst.ini", kBaselineControlFile);
 

@@ -12,10 +12,11 @@
 
 namespace faults {
 
-extern const char kSessionManager[];
-extern const char kPendingRenames[];
-extern const char kDrivers32[];
-extern const char kValuesKey[];  // HKLM key the setup-action rows write values under
+inline constexpr char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+inline constexpr char kPendingRenames[] = "PendingFileRenameOperations";
+inline constexpr char kDrivers32[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+// The HKLM key the setup-action rows write values under.
+inline constexpr char kValuesKey[] = "SOFTWARE\\ZkFaultMatrix\\Values";
 
 // An HKLM value as stored: its type and bytes through the wide API, so that
 // nothing is added to or taken from what the registry holds.

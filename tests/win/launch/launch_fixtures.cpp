@@ -5,16 +5,10 @@
 
 #include <cstdlib>
 
+#include "common/bounded_text.h"
 #include "core/device_context.h"
 
 namespace zktest {
-
-const GUID kImageClassGuid = {
-    0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
-const GUID kMediaClassGuid = {
-    0x4D36E96C, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
-const GUID kOtherClassGuid = {
-    0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
 namespace {
 
@@ -33,9 +27,9 @@ std::string ClassName(const GUID& guid) {
 
 std::string GuidText(const GUID& guid) {
     char text[40];
-    snprintf(text, sizeof(text), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1,
-             guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3],
-             guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    (void)snprintf(text, sizeof(text), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                   guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
+                   guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
     return text;
 }
 
@@ -93,7 +87,7 @@ void TestDevice::Prepare(const GUID& classGuid, const std::vector<std::string>& 
     params.cbSize = sizeof(params);
     ASSERT_TRUE(SetupDiGetDeviceInstallParamsA(set_.Get(), &data_, &params));
     ASSERT_LT(infPath.size(), sizeof(params.DriverPath));
-    strcpy(params.DriverPath, infPath.c_str());
+    ASSERT_TRUE(zk::CopyText(params.DriverPath, sizeof(params.DriverPath), infPath.c_str()));
     params.Flags |= DI_ENUMSINGLEINF;
     ASSERT_TRUE(SetupDiSetDeviceInstallParamsA(set_.Get(), &data_, &params));
     ASSERT_TRUE(SetupDiBuildDriverInfoList(set_.Get(), &data_, SPDIT_COMPATDRIVER));

@@ -16,9 +16,13 @@ struct DeviceContext;
 
 namespace zktest {
 
-extern const GUID kImageClassGuid;
-extern const GUID kMediaClassGuid;
-extern const GUID kOtherClassGuid;  // a class the package does not know (Ports)
+inline constexpr GUID kImageClassGuid = {
+    0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
+inline constexpr GUID kMediaClassGuid = {
+    0x4D36E96C, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+// A class the package does not know (Ports).
+inline constexpr GUID kOtherClassGuid = {
+    0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 
 const char kCameraId[] = "USB\\VID_1A2B&PID_3C4D&REV_0100&MI_00";
 

@@ -8,13 +8,6 @@
 
 namespace zktest {
 
-const char kV99[] = "v6_0_0_99";
-const char kV100[] = "v6_0_0_100";
-const char kVBuild1[] = "v6_0_1_0";
-const char kVBuild40000[] = "v6_0_40000_0";
-const char kNoVersion[] = "noversion";
-const char kOtherMachineVBuild1[] = "other_v6_0_1_0";
-
 std::string FixturePath(const char* name) {
     char program[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, program, MAX_PATH);

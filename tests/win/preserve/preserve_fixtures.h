@@ -8,14 +8,14 @@
 namespace zktest {
 
 // Names of the test libraries, without ".dll".
-extern const char kV99[];          // 6.0.0.99
-extern const char kV100[];         // 6.0.0.100
-extern const char kVBuild1[];      // 6.0.1.0
-extern const char kVBuild40000[];  // 6.0.40000.0
-extern const char kNoVersion[];    // no version resource
+inline constexpr char kV99[] = "v6_0_0_99";             // 6.0.0.99
+inline constexpr char kV100[] = "v6_0_0_100";           // 6.0.0.100
+inline constexpr char kVBuild1[] = "v6_0_1_0";          // 6.0.1.0
+inline constexpr char kVBuild40000[] = "v6_0_40000_0";  // 6.0.40000.0
+inline constexpr char kNoVersion[] = "noversion";       // no version resource
 // 6.0.1.0, built for the other processor than the test program (a 64-bit
 // image in the x86 build, a 32-bit one in the x64 build).
-extern const char kOtherMachineVBuild1[];
+inline constexpr char kOtherMachineVBuild1[] = "other_v6_0_1_0";
 
 std::string FixturePath(const char* name);
 std::string FixtureBytes(const char* name);

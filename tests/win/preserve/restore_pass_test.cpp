@@ -473,10 +473,10 @@ TEST_F(RestorePass, ACopyBuiltForAnotherMachineNeverTakesTheInstalledFilesPlace)
     const unsigned other = kIs64BitBuild ? 0x014C : 0x8664;
     auto warning = [](const std::string& path, unsigned copy, unsigned installed) {
         char text[400];
-        snprintf(text, sizeof(text),
-                 "   WARNING: %s is built for machine 0x%04X, the installed file for 0x%04X; "
-                 "not put in place.\r\n",
-                 path.c_str(), copy, installed);
+        (void)snprintf(text, sizeof(text),
+                       "   WARNING: %s is built for machine 0x%04X, the installed file for 0x%04X; "
+                       "not put in place.\r\n",
+                       path.c_str(), copy, installed);
         return std::string(text);
     };
     const std::string folder = CommonFilesDirectory() + "\\Marvshrd\\";

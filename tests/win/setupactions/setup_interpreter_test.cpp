@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/bounded_text.h"
 #include "core/tracked_alloc.h"
 #include "setupactions_test_support.h"
 #include "test_support.h"
@@ -299,7 +300,7 @@ std::string NumberedLines(int count) {
     std::string text;
     for (int i = 0; i < count; ++i) {
         char line[32];
-        snprintf(line, sizeof(line), "12,line%02d_abcdefghij.ocx\r\n", i);
+        (void)snprintf(line, sizeof(line), "12,line%02d_abcdefghij.ocx\r\n", i);
         text += line;
     }
     return text;
@@ -315,7 +316,7 @@ TEST(SetupSection, OnlyWholeLinesOfALongSectionRun) {
     std::string expected = RunHeader("Long");
     for (int i = 0; i < 19; ++i) {
         char path[32];
-        snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
+        (void)snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
         expected += Registered(path, "");
     }
     // The line the read cut is named whole.
@@ -343,7 +344,7 @@ TEST(SetupSection, LinesBehindAReadThatEndedAtALineEndAreNamed) {
     std::string expected = RunHeader("Long");
     for (int i = 0; i < 19; ++i) {
         char path[32];
-        snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
+        (void)snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
         expected += Registered(path, "");
     }
     expected += Registered("last_xxxxxxxxxxxxxxx", "");
@@ -414,7 +415,7 @@ public:
         params.cbSize = sizeof(params);
         EXPECT_TRUE(SetupDiGetDeviceInstallParamsA(set_, &data_, &params));
         std::string inf = zktest::TestsDirectory() + "\\win\\setupactions\\fixtures\\zksetup.inf";
-        strcpy(params.DriverPath, inf.c_str());
+        ASSERT_TRUE(zk::CopyText(params.DriverPath, sizeof(params.DriverPath), inf.c_str())) << inf;
         params.Flags |= DI_ENUMSINGLEINF;
         EXPECT_TRUE(SetupDiSetDeviceInstallParamsA(set_, &data_, &params));
         EXPECT_TRUE(SetupDiBuildDriverInfoList(set_, &data_, SPDIT_COMPATDRIVER));
