@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "common/leading_int.h"
 #include "bench_stats.h"
 #include "harness/device_install.h"
 
@@ -36,18 +37,6 @@ double Now() {
     QueryPerformanceCounter(&counter);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// A count given on the command line: a whole decimal number that fits an int.
-bool ParseCount(const char* text, int* value) {
-    char* end = nullptr;
-    errno = 0;
-    long number = strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
-        return false;
-    }
-    *value = static_cast<int>(number);
-    return true;
 }
 
 bool InstallOnce(const InstallOptions& options, Candidate* candidate, bool record) {
@@ -88,7 +77,7 @@ int main(int argc, char** argv) {
             candidate.path = argv[i + 1];
             candidates.push_back(candidate);
         } else if (arg == "--runs" || arg == "--warmup") {
-            if (!ParseCount(argv[i + 1], arg == "--runs" ? &runs : &warmup)) {
+            if (!ParseWholeInt(argv[i + 1], arg == "--runs" ? &runs : &warmup)) {
                 (void)fprintf(stderr, "install_bench: %s takes a whole number\n", arg.c_str());
                 return 2;
             }

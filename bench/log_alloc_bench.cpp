@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/leading_int.h"
 #include "core/device_context.h"
 #include "core/install_log.h"
 #include "core/library.h"
@@ -20,18 +21,6 @@ double Now() {
     QueryPerformanceCounter(&counter);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// A count given on the command line: a whole decimal number that fits an int.
-bool ParseCount(const char* text, int* value) {
-    char* end = nullptr;
-    errno = 0;
-    long number = strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
-        return false;
-    }
-    *value = static_cast<int>(number);
-    return true;
 }
 
 constexpr int kPairsPerThread = 50000;
@@ -62,7 +51,7 @@ double PairsPerSecond(int threads) {
 
 int main(int argc, char** argv) {
     int messages = 20000;
-    if (argc > 1 && !ParseCount(argv[1], &messages)) {
+    if (argc > 1 && !ParseWholeInt(argv[1], &messages)) {
         (void)fprintf(stderr, "usage: log_alloc_bench [MESSAGES]\n");
         return 2;
     }

@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "common/leading_int.h"
 #include "bench_stats.h"
 #include "common/bounded_text.h"
 #include "common/win_handles.h"
@@ -62,18 +63,6 @@ double Now() {
     QueryPerformanceCounter(&counter);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// A count given on the command line: a whole decimal number that fits an int.
-bool ParseCount(const char* text, int* value) {
-    char* end = nullptr;
-    errno = 0;
-    long number = strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
-        return false;
-    }
-    *value = static_cast<int>(number);
-    return true;
 }
 
 bool Exists(const char* path) {
@@ -435,13 +424,13 @@ int main(int argc, char** argv) {
         }
         if (arg == "--dirs") {
             int value = 0;
-            if (!ParseCount(argv[i + 1], &value) || value < 1 || value > 100000) {
+            if (!ParseWholeInt(argv[i + 1], &value) || value < 1 || value > 100000) {
                 (void)fprintf(stderr, "search_bench: --dirs takes 1 to 100000\n");
                 return 1;
             }
             sizes.push_back(static_cast<uint32_t>(value));
         } else if (arg == "--runs") {
-            if (!ParseCount(argv[i + 1], &runs)) {
+            if (!ParseWholeInt(argv[i + 1], &runs)) {
                 (void)fprintf(stderr, "search_bench: --runs takes a whole number\n");
                 return 1;
             }

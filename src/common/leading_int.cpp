@@ -1,6 +1,8 @@
 #include "common/leading_int.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstdlib>
 
 int ParseLeadingInt(const char* text) {
     const char* p = text;
@@ -30,4 +32,15 @@ int ParseLeadingInt(const char* text) {
         return INT_MIN;
     }
     return static_cast<int>(value);
+}
+
+bool ParseWholeInt(const char* text, int* value) {
+    char* end = nullptr;
+    errno = 0;
+    long number = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
+        return false;
+    }
+    *value = static_cast<int>(number);
+    return true;
 }

@@ -5,3 +5,8 @@
 // Leading blanks (any white space), an optional sign, then decimal digits; 0
 // when no digit follows. Values beyond int's range saturate.
 int ParseLeadingInt(const char* text);
+
+// A count given on a command line: a whole decimal number (leading blanks and
+// a sign allowed, nothing after the digits) that fits an int, into *value.
+// False, with *value untouched, for anything else.
+bool ParseWholeInt(const char* text, int* value);

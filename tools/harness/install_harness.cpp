@@ -21,21 +21,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/leading_int.h"
 #include "harness/device_install.h"
 
 namespace {
-
-// A count given on the command line: a whole decimal number that fits an int.
-bool ParseCount(const char* text, int* value) {
-    char* end = nullptr;
-    errno = 0;
-    long number = strtol(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX) {
-        return false;
-    }
-    *value = static_cast<int>(number);
-    return true;
-}
 
 int Usage() {
     (void)fprintf(
@@ -68,7 +57,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--dll" && hasValue) {
             dll = argv[++i];
         } else if (arg == "--installations" && hasValue) {
-            if (!ParseCount(argv[++i], &options.installations)) {
+            if (!ParseWholeInt(argv[++i], &options.installations)) {
                 return Usage();
             }
         } else if (arg == "--install-fails") {
