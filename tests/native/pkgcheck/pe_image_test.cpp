@@ -17,7 +17,7 @@ using zk::pkgcheck::ReadPeImage;
 // A small DLL image laid out as a linker lays one out: headers, then one
 // section at RVA 0x1000 (file offset 0x200) holding the export directory
 // with its name table and names, and the resource tree with a version.
-struct ImageSpec {
+struct ImageLayout {
     uint16_t machine = kMachineI386;
     bool plus = false;  // PE32+
     bool dll = true;
@@ -38,19 +38,19 @@ void Put32(std::string* bytes, size_t at, uint32_t value) {
     }
 }
 
-std::string BuildImage(const ImageSpec& spec) {
+std::string BuildImage(const ImageLayout& layout) {
     const uint32_t kRva = 0x1000;
     const size_t kRaw = 0x200;
     std::string data(0x400, '\0');  // the section's bytes
     // Export directory at the start, the name table after it, then names.
     size_t names = 40;
-    size_t text = names + 4 * spec.exports.size();
-    Put32(&data, 24, static_cast<uint32_t>(spec.exports.size()));
+    size_t text = names + 4 * layout.exports.size();
+    Put32(&data, 24, static_cast<uint32_t>(layout.exports.size()));
     Put32(&data, 32, kRva + static_cast<uint32_t>(names));
-    for (size_t i = 0; i < spec.exports.size(); ++i) {
+    for (size_t i = 0; i < layout.exports.size(); ++i) {
         Put32(&data, names + 4 * i, kRva + static_cast<uint32_t>(text));
-        data.replace(text, spec.exports[i].size(), spec.exports[i]);
-        text += spec.exports[i].size() + 1;
+        data.replace(text, layout.exports[i].size(), layout.exports[i]);
+        text += layout.exports[i].size() + 1;
     }
     // Resources at 0x200 of the section: type 16 -> name 1 -> language -> data.
     const size_t kRes = 0x200;
@@ -73,28 +73,28 @@ std::string BuildImage(const ImageSpec& spec) {
         Put16(&data, kInfo + 6 + 2 * i, static_cast<uint16_t>(kKey[i]));
     }
     Put32(&data, kInfo + 40, 0xFEEF04BDu);
-    Put32(&data, kInfo + 48, spec.versionMs);
-    Put32(&data, kInfo + 52, spec.versionLs);
+    Put32(&data, kInfo + 48, layout.versionMs);
+    Put32(&data, kInfo + 52, layout.versionLs);
 
-    uint16_t optionalSize = spec.plus ? 240 : 224;
+    uint16_t optionalSize = layout.plus ? 240 : 224;
     std::string image(kRaw, '\0');
     image[0] = 'M';
     image[1] = 'Z';
     Put32(&image, 0x3c, 0x40);
     image.replace(0x40, 4, std::string("PE\0\0", 4));
     size_t coff = 0x44;
-    Put16(&image, coff, spec.machine);
+    Put16(&image, coff, layout.machine);
     Put16(&image, coff + 2, 1);
     Put16(&image, coff + 16, optionalSize);
-    Put16(&image, coff + 18, spec.dll ? 0x2102 : 0x0102);
+    Put16(&image, coff + 18, layout.dll ? 0x2102 : 0x0102);
     size_t optional = coff + 20;
-    Put16(&image, optional, spec.plus ? 0x20b : 0x10b);
-    size_t count = optional + (spec.plus ? 108 : 92);
+    Put16(&image, optional, layout.plus ? 0x20b : 0x10b);
+    size_t count = optional + (layout.plus ? 108 : 92);
     Put32(&image, count, 16);
     size_t directories = count + 4;
     Put32(&image, directories, kRva);
     Put32(&image, directories + 4, 40);
-    if (spec.version) {
+    if (layout.version) {
         Put32(&image, directories + 16, kRva + static_cast<uint32_t>(kRes));
         Put32(&image, directories + 20, 0x100);
     }
@@ -118,15 +118,15 @@ TEST(PeImage, ReadsMachineExportsAndVersionOfBothKinds) {
         {"amd64 PE32+", kMachineAmd64, true},
     };
     for (const Case& c : cases) {
-        ImageSpec spec;
-        spec.machine = c.machine;
-        spec.plus = c.plus;
+        ImageLayout layout;
+        layout.machine = c.machine;
+        layout.plus = c.plus;
         PeImage image;
         std::string error;
-        ASSERT_TRUE(ReadPeImage(BuildImage(spec), &image, &error)) << c.name << ": " << error;
+        ASSERT_TRUE(ReadPeImage(BuildImage(layout), &image, &error)) << c.name << ": " << error;
         EXPECT_EQ(c.machine, image.machine) << c.name;
         EXPECT_TRUE(image.isDll) << c.name;
-        EXPECT_EQ(spec.exports, image.exports) << c.name;
+        EXPECT_EQ(layout.exports, image.exports) << c.name;
         EXPECT_TRUE(ExportsName(image, "ZkCoInstaller")) << c.name;
         EXPECT_FALSE(ExportsName(image, "zkcoinstaller")) << c.name;
         ASSERT_TRUE(image.hasVersion) << c.name;
@@ -138,20 +138,20 @@ TEST(PeImage, ReadsMachineExportsAndVersionOfBothKinds) {
 }
 
 TEST(PeImage, MissingPartsAreReportedAsMissing) {
-    ImageSpec spec;
-    spec.version = false;
-    spec.exports.clear();
-    spec.dll = false;
+    ImageLayout layout;
+    layout.version = false;
+    layout.exports.clear();
+    layout.dll = false;
     PeImage image;
     std::string error;
-    ASSERT_TRUE(ReadPeImage(BuildImage(spec), &image, &error)) << error;
+    ASSERT_TRUE(ReadPeImage(BuildImage(layout), &image, &error)) << error;
     EXPECT_FALSE(image.hasVersion);
     EXPECT_TRUE(image.exports.empty());
     EXPECT_FALSE(image.isDll);
 }
 
 TEST(PeImage, WhatIsNoPeImageIsRefused) {
-    std::string good = BuildImage(ImageSpec());
+    std::string good = BuildImage(ImageLayout());
     std::string noMz = good;
     noMz[0] = 'X';
     std::string noSignature = good;
@@ -172,7 +172,7 @@ TEST(PeImage, WhatIsNoPeImageIsRefused) {
 // Every prefix of an image, and names and directories that point anywhere,
 // stay within the bytes (AddressSanitizer watches the reads).
 TEST(PeImage, CutAndBentImagesStayWithinTheirBytes) {
-    std::string good = BuildImage(ImageSpec());
+    std::string good = BuildImage(ImageLayout());
     for (size_t length = 0; length <= good.size(); ++length) {
         std::string cut(good.data(), length);
         PeImage image;
@@ -206,11 +206,11 @@ TEST(PeImage, CutAndBentImagesStayWithinTheirBytes) {
 }
 
 TEST(PeImage, LongNamesAreCut) {
-    ImageSpec spec;
-    spec.exports = {std::string(300, 'n')};
+    ImageLayout layout;
+    layout.exports = {std::string(300, 'n')};
     PeImage image;
     std::string error;
-    ASSERT_TRUE(ReadPeImage(BuildImage(spec), &image, &error)) << error;
+    ASSERT_TRUE(ReadPeImage(BuildImage(layout), &image, &error)) << error;
     ASSERT_EQ(1u, image.exports.size());
     EXPECT_EQ(std::string(zk::pkgcheck::kMaxExportNameLength, 'n'), image.exports[0]);
 }
