@@ -13,21 +13,6 @@ namespace zk::pkgcheck {
 
 namespace {
 
-// One field of the line at context; false when SetupAPI has none (field 0 of
-// a line without a key).
-bool ReadField(INFCONTEXT* context, DWORD index, std::string* text) {
-    DWORD needed = 0;
-    if (!SetupGetStringFieldA(context, index, nullptr, 0, &needed) || needed == 0) {
-        return false;
-    }
-    std::vector<char> buffer(needed);
-    if (!SetupGetStringFieldA(context, index, buffer.data(), needed, &needed)) {
-        return false;
-    }
-    text->assign(buffer.data());
-    return true;
-}
-
 bool SectionName(HINF inf, UINT index, std::string* name) {
     UINT needed = 0;
     if (!SetupEnumInfSectionsA(inf, index, nullptr, 0, &needed) || needed == 0) {
@@ -42,6 +27,19 @@ bool SectionName(HINF inf, UINT index, std::string* name) {
 }
 
 }  // namespace
+
+bool ReadInfField(INFCONTEXT* context, DWORD index, std::string* text) {
+    DWORD needed = 0;
+    if (!SetupGetStringFieldA(context, index, nullptr, 0, &needed) || needed == 0) {
+        return false;
+    }
+    std::vector<char> buffer(needed);
+    if (!SetupGetStringFieldA(context, index, buffer.data(), needed, &needed)) {
+        return false;
+    }
+    text->assign(buffer.data());
+    return true;
+}
 
 bool ReadInfThroughSetupApi(const std::string& path, InfFile* file, InfReadResult* ours,
                             std::string* error) {
@@ -83,11 +81,11 @@ bool ReadInfThroughSetupApi(const std::string& path, InfFile* file, InfReadResul
                 continue;
             }
             InfLine line;
-            line.hasKey = ReadField(&context, 0, &line.key);
+            line.hasKey = ReadInfField(&context, 0, &line.key);
             DWORD fields = SetupGetFieldCount(&context);
             for (DWORD f = 1; f <= fields; ++f) {
                 std::string field;
-                (void)ReadField(&context, f, &field);
+                (void)ReadInfField(&context, f, &field);
                 line.fields.push_back(field);
             }
             if (known != nullptr && static_cast<LONG>(known->lines.size()) == count) {

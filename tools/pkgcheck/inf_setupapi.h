@@ -3,11 +3,18 @@
 // test of the project's reader compares with.
 #pragma once
 
+#include <windows.h>
+#include <setupapi.h>
+
 #include <string>
 
 #include "inf_reader.h"
 
 namespace zk::pkgcheck {
+
+// One field of the line at context (SetupGetStringFieldA); false when SetupAPI
+// has none (field 0 of a line without a key).
+bool ReadInfField(INFCONTEXT* context, DWORD index, std::string* text);
 
 // Sections as SetupEnumInfSectionsA lists them, their lines, keys and fields
 // as SetupGetStringFieldA gives them. SetupAPI tells no file line numbers:

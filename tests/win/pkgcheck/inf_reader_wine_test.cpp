@@ -10,6 +10,7 @@
 
 #include "common/win_handles.h"
 #include "inf_reader.h"
+#include "inf_setupapi.h"
 #include "pkg_check.h"
 #include "test_support.h"
 
@@ -23,20 +24,7 @@ using zk::pkgcheck::InfLineText;
 using zk::pkgcheck::InfReadResult;
 using zk::pkgcheck::InfSection;
 using zk::pkgcheck::ReadInf;
-
-// SetupGetStringFieldA of one field; false when SetupAPI has none.
-bool PlatformField(INFCONTEXT* context, DWORD index, std::string* text) {
-    DWORD needed = 0;
-    if (!SetupGetStringFieldA(context, index, nullptr, 0, &needed) || needed == 0) {
-        return false;
-    }
-    std::vector<char> buffer(needed);
-    if (!SetupGetStringFieldA(context, index, buffer.data(), needed, &needed)) {
-        return false;
-    }
-    *text = buffer.data();
-    return true;
-}
+using zk::pkgcheck::ReadInfField;
 
 std::string PlatformLineText(INFCONTEXT* context) {
     DWORD needed = 0;
@@ -101,14 +89,14 @@ void CompareReaders(const std::string& path) {
             ASSERT_TRUE(SetupGetLineByIndexA(inf.Get(), section.name.c_str(), static_cast<DWORD>(i),
                                              &context));
             std::string key;
-            EXPECT_EQ(line.hasKey, PlatformField(&context, 0, &key));
+            EXPECT_EQ(line.hasKey, ReadInfField(&context, 0, &key));
             if (line.hasKey) {
                 EXPECT_EQ(line.key, key);
             }
             ASSERT_EQ(line.fields.size(), SetupGetFieldCount(&context));
             for (size_t f = 0; f < line.fields.size(); ++f) {
                 std::string field;
-                EXPECT_TRUE(PlatformField(&context, static_cast<DWORD>(f + 1), &field));
+                EXPECT_TRUE(ReadInfField(&context, static_cast<DWORD>(f + 1), &field));
                 EXPECT_EQ(line.fields[f], field) << "field " << f + 1;
             }
             EXPECT_EQ(InfLineText(line), PlatformLineText(&context));
