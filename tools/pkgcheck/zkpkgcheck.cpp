@@ -1,7 +1,8 @@
 // zkpkgcheck: says, for each models section of a driver package's INF,
 // whether the device installer will register and call zkcoinst.dll, or what
-// stops it. The checking is in pkg_check.cpp. The Windows build reads the INF
-// through SetupAPI, the host build through the project's reader.
+// stops it. Each rule is in a *_check.cpp file of its own, run by
+// pkg_check.cpp. The Windows build reads the INF through SetupAPI, the host
+// build through the project's reader.
 #include <cstdio>
 #include <string>
 
