@@ -60,6 +60,32 @@ def put_versioned(prefix, name, windows_path):
     shutil.copy(os.path.join(VERSIONED, name + ".dll"), target)
 
 
+# Where the demo keeps the logs it explains at its end.
+LOG_FOLDER = os.path.join(SOURCE_DIR, "build", "demo")
+LOG_PATH = "C:\\windows\\system32\\zkcoinst.log"
+
+
+def keep_log(prefix, name):
+    """A copy of the prefix's zkcoinst.log, byte for byte, under LOG_FOLDER."""
+    os.makedirs(LOG_FOLDER, exist_ok=True)
+    path = os.path.join(LOG_FOLDER, name)
+    with open(path, "wb") as handle:
+        handle.write(prefix.read_bytes(LOG_PATH) or b"")
+    return path
+
+
+def explain_logs(prefix, logs):
+    """zklogcheck on the logs the demo kept: every run, what it did and why an
+    ERROR or WARNING line is there."""
+    heading("zklogcheck " + " ".join(os.path.relpath(log, SOURCE_DIR) for log in logs))
+    result = prefix.run([Prefix.windows(os.path.join(BIN_DIR, "zklogcheck.exe"))] +
+                        [Prefix.windows(log) for log in logs])
+    print(result.stdout.replace("\r\n", "\n").rstrip())
+    print("(exit status %d: %s)" % (result.returncode, "a run has an ERROR" if result.returncode == 1
+                                    else "no run has an ERROR" if result.returncode == 0
+                                    else "zklogcheck failed"))
+
+
 def show_protected_file_in_use(prefix):
     heading("A protected file in use is replaced at the next start")
     put_versioned(prefix, "v6_0_0_99", INSTALLED)
@@ -76,6 +102,7 @@ def show_protected_file_in_use(prefix):
     print("%s before the restart: %s" % (INSTALLED, file_version(prefix, INSTALLED)))
     prefix.reboot()
     print("%s after the restart:  %s" % (INSTALLED, file_version(prefix, INSTALLED)))
+    return keep_log(prefix, "zkcoinst-file-in-use.log")
 
 
 def show_values(prefix, values):
@@ -257,9 +284,11 @@ def main():
         print("%s: %s (shared copy)" % (SHARED_COPY, file_version(prefix, SHARED_COPY)))
         print("%s: %s after the installation" % (INSTALLED, file_version(prefix, INSTALLED)))
         show_setup_entry(prefix)
-        show_protected_file_in_use(prefix)
+        logs = [keep_log(prefix, "zkcoinst.log")]
+        logs.append(show_protected_file_in_use(prefix))
 
         show_packaging(prefix)
+        explain_logs(prefix, logs)
         return 0
     finally:
         prefix.close()
