@@ -112,6 +112,16 @@ const LogText kTexts[] = {
      "write class filter lists as REG_MULTI_SZ (AddReg flag 0x00010000, or 0x00010008 to "
      "append) in every package that adds to them, and put the value right on the machine"},
     {"Install bandwidth monitor.\n", K::Step, E::MonitorInstalled, nullptr, nullptr},
+    {"WARNING: %s> %s is missing; %s is not added to the class filter lists.\n", K::Warning,
+     E::FilterNotListed,
+     "the filter's driver file (ZKUSBSta.sys for the bandwidth monitor, ZkClsUpr.sys for the "
+     "storage filter of 99,DisableUnsafeDialog) is not in <system directory>\\drivers, so the "
+     "filter is put in no class filter list: a listed filter without its file would keep every "
+     "device of the class from starting. Its service key is written all the same",
+     "copy the driver file to directory 12 in the .CoInstallers section's CopyFiles, which the "
+     "device installer carries out before DIF_INSTALLDEVICE (the install section's own files "
+     "come too late for its pre-processing); a package without the filter writes 103,"
+     "NO_ROVudevid into its zkcoinst.ini section"},
     // Written to the installing process's standard output, not to the log.
     {"RegisterROVudevidNT> FAILED open key (%d)\n", K::Failure, E::None,
      "the bandwidth monitor's service key HKLM\\SYSTEM\\CurrentControlSet\\Services\\ZKUSBSta "
@@ -325,6 +335,8 @@ const LogText kTexts[] = {
 
     // Companion programs, the value-add program, the web-update program.
     {"LaunchRegisteredApp:\n", K::Step, E::None, nullptr, nullptr},
+    {"DIF_FINISHINSTALL_ACTION> Not requested by this co-installer; nothing started.\n", K::Step,
+     E::FinishActionNotOurs, nullptr, nullptr},
     {"Launching File - %s\n", K::Step, E::StartsCompanion, nullptr, nullptr},
     {"WARNING: Unable to launch '\"%s\" %s'. 0x%08x - %s", K::Warning, E::Undone,
      "the command line of a companion program (its quoted path and Parameters) is longer than "

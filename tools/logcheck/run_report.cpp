@@ -139,8 +139,21 @@ void Note(RunFacts* facts, const LogEntry& entry, size_t index, bool setupEntry)
                 " taken out of a class filter list (its service or its driver file is gone)");
             break;
         case Effect::MonitorInstalled:
-            add("bandwidth monitor ZKUSBSta installed (its service key, and the class filter "
-                "lists of the Image and MEDIA classes)");
+            add("bandwidth monitor ZKUSBSta installed: its service key, and its entry in the "
+                "LowerFilters of the Image and MEDIA classes");
+            break;
+        case Effect::FilterNotListed:
+            if (last != nullptr) {
+                last->outcome =
+                    "its service key only: its driver file is missing, so no class "
+                    "list names it (line " +
+                    std::to_string(entry.line) + ")";
+                last->entry = index;
+            }
+            break;
+        case Effect::FinishActionNotOurs:
+            add("nothing started: this co-installer did not want the finish-install action "
+                "(NoFNW=1 and the web-update switch off); another installer asked for it");
             break;
         case Effect::MonitorSkipped:
             add("bandwidth monitor not installed (103,NO_ROVudevid)");
