@@ -1,6 +1,7 @@
 #include "format_match.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace zk::logcheck {
 
@@ -143,6 +144,35 @@ size_t LineEndAt(const char* format) {
     return length;
 }
 
+// Whether the literal parts of the format's first length characters occur in
+// text from start on, in their order: what any match needs, found in one pass
+// where the matcher would try every split of the text between them.
+bool LiteralsInOrder(const char* format, size_t length, const std::string& text, size_t start) {
+    size_t at = start;
+    size_t i = 0;
+    while (i < length) {
+        if (format[i] == '%') {
+            Spec spec;
+            if (!ReadSpec(format + i, &spec)) {
+                return false;
+            }
+            i += spec.length;
+            continue;
+        }
+        size_t next = i;
+        while (next < length && format[next] != '%') {
+            ++next;
+        }
+        size_t found = std::string_view(text).find(std::string_view(format + i, next - i), at);
+        if (found == std::string::npos) {
+            return false;
+        }
+        at = found + (next - i);
+        i = next;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool EndsLine(const char* format) {
@@ -153,8 +183,16 @@ bool MatchFormat(const char* format, const std::string& text, size_t start, size
                  std::vector<std::string>* values) {
     values->clear();
     Matcher matcher{text, values};
-    bool matched = start <= text.size() &&
-                   matcher.Match(format, format + LineEndAt(format), EndsLine(format), start, end);
+    size_t length = LineEndAt(format);
+    // Most texts differ from the line in their first characters.
+    size_t prefix = 0;
+    while (prefix < length && format[prefix] != '%' && start + prefix < text.size() &&
+           text[start + prefix] == format[prefix]) {
+        ++prefix;
+    }
+    bool matched = start <= text.size() && (prefix == length || format[prefix] == '%') &&
+                   LiteralsInOrder(format, length, text, start) &&
+                   matcher.Match(format, format + length, EndsLine(format), start, end);
     if (!matched) {
         values->clear();
     }

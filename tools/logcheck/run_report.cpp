@@ -144,10 +144,10 @@ void Note(RunFacts* facts, const LogEntry& entry, size_t index, bool setupEntry)
             break;
         case Effect::FilterNotListed:
             if (last != nullptr) {
-                last->outcome =
-                    "its service key only: its driver file is missing, so no class "
-                    "list names it (line " +
-                    std::to_string(entry.line) + ")";
+                last->text = Value(entry, 2) +
+                             " installed without its class filter list entries: its service key "
+                             "only, since its driver file is missing (line " +
+                             std::to_string(entry.line) + ")";
                 last->entry = index;
             }
             break;
