@@ -6,7 +6,8 @@ namespace zk::pkgcheck {
 
 // One CopyFiles line of the .CoInstallers section.
 void CheckCopyFiles(Checker* checker, const ArchitectureInfo& info, const InfLine& directive,
-                    CopyResult* result, Verdict* verdict, int depth) {
+                    const std::vector<std::string>& coInstallerNames, CopyResult* result,
+                    Verdict* verdict, int depth) {
     result->sawCopyFiles = true;
     checker->Say(depth, At(directive) + "CopyFiles=" + InfLineText(directive));
     for (const std::string& item : directive.fields) {
@@ -24,7 +25,8 @@ void CheckCopyFiles(Checker* checker, const ArchitectureInfo& info, const InfLin
             line.fields = {item.substr(1)};
             singleLine.push_back(line);
             lines = &singleLine;
-            checker->Say(depth + 1, item + " " + DescribeDestination(destination));
+            checker->Say(depth + 1,
+                         item + " " + DescribeDestination(destination, info.architecture));
         } else {
             const InfSection* list = checker->Section(item);
             if (list == nullptr) {
@@ -33,7 +35,8 @@ void CheckCopyFiles(Checker* checker, const ArchitectureInfo& info, const InfLin
                 continue;
             }
             lines = &list->lines;
-            checker->Say(depth + 1, Named(*list) + " " + DescribeDestination(destination));
+            checker->Say(depth + 1,
+                         Named(*list) + " " + DescribeDestination(destination, info.architecture));
         }
         for (const InfLine& line : *lines) {
             CopyEntry entry;
@@ -44,9 +47,10 @@ void CheckCopyFiles(Checker* checker, const ArchitectureInfo& info, const InfLin
                 continue;
             }
             LocateSource(checker, info, &entry, verdict, depth + 2);
-            if (SameFileName(entry.destination, kCoInstallerDll) ||
+            if (IsCoInstallerName(entry.destination, coInstallerNames) ||
                 SameFileName(entry.destination, kControlFile)) {
-                JudgeCopyDestination(checker, destination, entry, verdict, depth + 2);
+                JudgeCopyDestination(checker, destination, entry, coInstallerNames,
+                                     info.architecture, verdict, depth + 2);
             }
             // The entry keeps pointing at the line, which outlives the check
             // only for list sections; a single copy is judged here and now.

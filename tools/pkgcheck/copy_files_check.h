@@ -2,6 +2,7 @@
 // goes and where each of its files comes from.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "package_checker.h"
@@ -14,8 +15,11 @@ struct CopyResult {
     std::vector<CopyEntry> entries;
 };
 
-// One CopyFiles line of the .CoInstallers section.
+// One CopyFiles line of the .CoInstallers section; the copies of zkcoinst.dll
+// (under one of coInstallerNames) and of zkcoinst.ini must reach the system
+// folder.
 void CheckCopyFiles(Checker* checker, const ArchitectureInfo& info, const InfLine& directive,
-                    CopyResult* result, Verdict* verdict, int depth);
+                    const std::vector<std::string>& coInstallerNames, CopyResult* result,
+                    Verdict* verdict, int depth);
 
 }  // namespace zk::pkgcheck

@@ -65,8 +65,16 @@ std::string NearName(const PeImage& image, const char* name) {
 
 // A DLL the .CoInstallers section copies: its machine, and for zkcoinst.dll
 // its entries; the version of each.
+bool ExportsCoInstallerEntry(const CopyEntry& entry) {
+    std::string bytes;
+    PeImage image;
+    std::string error;
+    return entry.located && ReadWholeFile(entry.path, &bytes) &&
+           ReadPeImage(bytes, &image, &error) && ExportsName(image, kCoInstallerEntry);
+}
+
 void CheckDll(Checker* checker, const ArchitectureInfo& info, const CopyEntry& entry,
-              Verdict* verdict, int depth) {
+              const std::vector<std::string>& coInstallerNames, Verdict* verdict, int depth) {
     std::string bytes;
     if (!ReadWholeFile(entry.path, &bytes)) {
         checker->Warn(depth, entry.shown + " cannot be read");
@@ -81,7 +89,7 @@ void CheckDll(Checker* checker, const ArchitectureInfo& info, const CopyEntry& e
         verdict->Stop(entry.shown + " is no PE file");
         return;
     }
-    bool coInstaller = SameFileName(entry.destination, kCoInstallerDll);
+    bool coInstaller = IsCoInstallerName(entry.destination, coInstallerNames);
     std::string text = entry.shown + ": " + MachineName(image.machine) +
                        (image.isDll ? " DLL" : " program") + " (" + Hex(image.machine, 0) + ")";
     bool hasEntry = ExportsName(image, kCoInstallerEntry);

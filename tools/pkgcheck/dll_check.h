@@ -2,14 +2,21 @@
 // exports and version.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "package_checker.h"
 #include "source_files_check.h"
 
 namespace zk::pkgcheck {
 
+// Whether the copied file is a DLL that exports ZkCoInstaller: zkcoinst.dll
+// under whatever name the package gives it.
+bool ExportsCoInstallerEntry(const CopyEntry& entry);
+
 // A DLL the .CoInstallers section copies: its machine, and for zkcoinst.dll
-// its entries; the version of each.
+// (under one of coInstallerNames) its entries; the version of each.
 void CheckDll(Checker* checker, const ArchitectureInfo& info, const CopyEntry& entry,
-              Verdict* verdict, int depth);
+              const std::vector<std::string>& coInstallerNames, Verdict* verdict, int depth);
 
 }  // namespace zk::pkgcheck

@@ -39,6 +39,29 @@ std::string OtherCoInstallers(const Checker& checker, const std::string& name,
     return others;
 }
 
+// The file names under which the section's CopyFiles copy zkcoinst.dll:
+// its own, and that of every DLL they copy that exports ZkCoInstaller (a
+// copy renamed for its version, say). Found on a silent pass.
+std::vector<std::string> CoInstallerNames(const Checker& checker, const ArchitectureInfo& info,
+                                          const InfSection& coInstallers) {
+    std::vector<std::string> names = {kCoInstallerDll};
+    Checker silent{checker.inf, checker.package, PackageReport()};
+    Verdict ignored;
+    CopyResult copies;
+    for (const InfLine& line : coInstallers.lines) {
+        if (line.hasKey && SameInfName(line.key, "CopyFiles")) {
+            CheckCopyFiles(&silent, info, line, names, &copies, &ignored, 0);
+        }
+    }
+    for (const CopyEntry& entry : copies.entries) {
+        if (EndsWithDll(entry.destination) && !IsCoInstallerName(entry.destination, names) &&
+            ExportsCoInstallerEntry(entry)) {
+            names.push_back(entry.destination);
+        }
+    }
+    return names;
+}
+
 }  // namespace
 
 // One install section that a model line of the models section names.
@@ -74,13 +97,14 @@ void CheckInstallSection(Checker* checker, Architecture architecture, const InfL
         return;
     }
     checker->Say(1, Named(*coInstallers));
+    std::vector<std::string> names = CoInstallerNames(*checker, info, *coInstallers);
     CopyResult copies;
     RegistrationResult registration;
     for (const InfLine& line : coInstallers->lines) {
         if (line.hasKey && SameInfName(line.key, "CopyFiles")) {
-            CheckCopyFiles(checker, info, line, &copies, verdict, 2);
+            CheckCopyFiles(checker, info, line, names, &copies, verdict, 2);
         } else if (line.hasKey && SameInfName(line.key, "AddReg")) {
-            CheckAddReg(checker, line, &registration, 2);
+            CheckAddReg(checker, line, names, &registration, 2);
         }
     }
     std::string section = Bracket(coInstallers->name);
@@ -94,13 +118,17 @@ void CheckInstallSection(Checker* checker, Architecture architecture, const InfL
         if (!registration.warned) {
             checker->Warn(2, registration.firstProblem);
         }
-        verdict->Stop(registration.firstWhy);
+        verdict->Stop(registration.lostWhy.empty() ? registration.firstWhy : registration.lostWhy);
     }
 
+    // The file the registration names must be copied: zkcoinst.dll, or the
+    // renamed copy it names.
+    std::string wanted = registration.right ? registration.registered : kCoInstallerDll;
     const CopyEntry* dll = nullptr;
     const CopyEntry* control = nullptr;
     for (const CopyEntry& entry : copies.entries) {
-        if (dll == nullptr && SameFileName(entry.destination, kCoInstallerDll)) {
+        if (dll == nullptr && (registration.right ? SameFileName(entry.destination, wanted)
+                                                  : IsCoInstallerName(entry.destination, names))) {
             dll = &entry;
         }
         if (control == nullptr && SameFileName(entry.destination, kControlFile)) {
@@ -108,11 +136,11 @@ void CheckInstallSection(Checker* checker, Architecture architecture, const InfL
         }
     }
     if (!copies.sawCopyFiles) {
-        checker->Warn(2, section + " has no CopyFiles line, so zkcoinst.dll is not copied");
-        verdict->Stop("zkcoinst.dll is not copied");
+        checker->Warn(2, section + " has no CopyFiles line, so " + wanted + " is not copied");
+        verdict->Stop(wanted + " is not copied");
     } else if (dll == nullptr) {
-        checker->Warn(2, "no CopyFiles of " + section + " copies zkcoinst.dll");
-        verdict->Stop("zkcoinst.dll is not copied");
+        checker->Warn(2, "no CopyFiles of " + section + " copies " + wanted);
+        verdict->Stop(wanted + " is not copied");
     }
     std::string unusedPath;
     std::string unusedShown;
@@ -125,7 +153,7 @@ void CheckInstallSection(Checker* checker, Architecture architecture, const InfL
 
     for (const CopyEntry& entry : copies.entries) {
         if (entry.located && EndsWithDll(entry.destination)) {
-            CheckDll(checker, info, entry, verdict, 1);
+            CheckDll(checker, info, entry, names, verdict, 1);
         }
     }
     CheckControlFile(checker, info, copies, name, 1);

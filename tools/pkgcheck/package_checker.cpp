@@ -7,8 +7,10 @@
 namespace zk::pkgcheck {
 
 const ArchitectureInfo& Info(Architecture architecture) {
-    static const ArchitectureInfo kX86 = {"x86", "NTx86", "x86", "xp", kMachineI386};
-    static const ArchitectureInfo kAmd64 = {"amd64", "NTamd64", "amd64", "7", kMachineAmd64};
+    static const ArchitectureInfo kX86 = {"x86", "NTx86",      "x86",
+                                          "xp",  kMachineI386, Architecture::X86};
+    static const ArchitectureInfo kAmd64 = {"amd64", "NTamd64",     "amd64",
+                                            "7",     kMachineAmd64, Architecture::Amd64};
     return architecture == Architecture::X86 ? kX86 : kAmd64;
 }
 
@@ -41,6 +43,15 @@ bool SameFileName(const std::string& a, const std::string& b) {
 
 bool EndsWithDll(const std::string& name) {
     return name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".dll") == 0;
+}
+
+bool IsCoInstallerName(const std::string& name, const std::vector<std::string>& names) {
+    for (const std::string& known : names) {
+        if (SameFileName(name, known)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string Hex(unsigned long value, int digits) {

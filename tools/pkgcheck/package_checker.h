@@ -24,6 +24,7 @@ struct ArchitectureInfo {
     const char* sourceDecoration;  // of SourceDisksNames and SourceDisksFiles
     const char* windows;           // the Windows version zkinicheck judges for
     uint16_t machine;
+    Architecture architecture;
 };
 
 const ArchitectureInfo& Info(Architecture architecture);
@@ -63,6 +64,8 @@ std::string Field(const InfLine& line, size_t index);
 // File names as Windows compares them: without regard to case.
 bool SameFileName(const std::string& a, const std::string& b);
 bool EndsWithDll(const std::string& name);
+// Whether name is one of names (the file names zkcoinst.dll is copied under).
+bool IsCoInstallerName(const std::string& name, const std::vector<std::string>& names);
 std::string Hex(unsigned long value, int digits);
 // A number as SetupGetIntField reads it: "0x" and hexadecimal digits, or
 // decimal digits; empty is 0.

@@ -26,6 +26,11 @@ bool ParsePackageArguments(int argc, const char* const* argv, PackageOptions* op
                 return false;
             }
             options->allArchitectures = false;
+        } else if (argument == "--signed") {
+            options->signedPackage = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options->help = true;
+            return true;
         } else if (argument.size() > 1 && argument[0] == '-') {
             *error = "unknown option " + argument;
             return false;

@@ -4,6 +4,7 @@
 
 #include "models_check.h"
 #include "package_checker.h"
+#include "version_check.h"
 
 namespace zk::pkgcheck {
 
@@ -12,6 +13,20 @@ PackageReport CheckPackage(const InfFile& inf, const Package& package,
     Checker checker{inf, package, PackageReport()};
     checker.Say(0, package.infPath + " (package folder " + package.folder + ")");
     const InfSection* manufacturer = checker.Section("Manufacturer");
+    // The processors the checked models sections serve, for the catalog.
+    bool servesX86 = false;
+    bool servesAmd64 = false;
+    if (manufacturer != nullptr) {
+        Checker silent{inf, package, PackageReport()};
+        for (const Decoration& decoration : CollectDecorations(&silent, *manufacturer)) {
+            if (decoration.kind == DecorationKind::Checked &&
+                (options.allArchitectures || decoration.architecture == options.architecture)) {
+                servesX86 = servesX86 || decoration.architecture == Architecture::X86;
+                servesAmd64 = servesAmd64 || decoration.architecture == Architecture::Amd64;
+            }
+        }
+    }
+    CheckVersion(&checker, servesX86, servesAmd64, options.signedPackage);
     if (manufacturer == nullptr) {
         checker.Say(0, "");
         checker.Warn(0, "the INF has no [Manufacturer] section, so it installs no device");

@@ -20,20 +20,24 @@ struct PackageOptions {
     const char* path = nullptr;  // the package folder or its INF
     bool allArchitectures = true;
     Architecture architecture = Architecture::X86;  // when !allArchitectures
+    bool signedPackage = false;                     // --signed: the catalog must be in the folder
+    bool help = false;
 };
 
 // Parses the command line (argv[0] is the program). False with *error set on
-// a usage error.
+// a usage error; --help (-h) is none.
 bool ParsePackageArguments(int argc, const char* const* argv, PackageOptions* options,
                            std::string* error);
 
 inline constexpr char kPackageUsage[] =
-    "usage: zkpkgcheck PACKAGE_DIR_OR_INF [--arch x86|amd64]\n"
+    "usage: zkpkgcheck PACKAGE_DIR_OR_INF [--arch x86|amd64] [--signed]\n"
     "Checks that the device installer will register and call zkcoinst.dll when it\n"
     "installs a device from the package: for each models section of the INF, the\n"
     "install section it picks, its .CoInstallers section, CoInstallers32, the copies\n"
     "to the system folder, their sources in the package, the DLLs found there and\n"
-    "zkcoinst.ini (through zkinicheck's checks). --arch checks one processor only.\n"
+    "zkcoinst.ini (through zkinicheck's checks), and the [Version] section (class,\n"
+    "DriverVer, catalog). --arch checks one processor only; --signed also requires\n"
+    "the catalog, which signing makes, in the package folder.\n"
     "Exit status: 0 the co-installer will run from every models section checked,\n"
     "1 warnings, 2 usage error or an INF that cannot be read.\n";
 

@@ -21,6 +21,9 @@ int main(int argc, char** argv) {
         (void)fprintf(stderr, "zkpkgcheck: %s\n%s", error.c_str(), zk::pkgcheck::kPackageUsage);
         return 2;
     }
+    if (options.help) {
+        return fputs(zk::pkgcheck::kPackageUsage, stdout) < 0 || fflush(stdout) != 0 ? 2 : 0;
+    }
     if (!zk::pkgcheck::LocatePackage(options.path, &package, &error)) {
         (void)fprintf(stderr, "zkpkgcheck: %s\n", error.c_str());
         return 2;

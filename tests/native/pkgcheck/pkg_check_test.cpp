@@ -3,6 +3,9 @@
 // line is judged. Whole packages, with their DLLs, are the golden tests.
 #include "pkg_check.h"
 
+#include "destination_check.h"
+#include "version_check.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,6 +23,7 @@ using zk::pkgcheck::PackageReport;
 using zk::pkgcheck::ParsePackageArguments;
 using zk::pkgcheck::ReadInf;
 using zk::pkgcheck::ResolveInstallSection;
+using zk::pkgcheck::SystemFolder;
 
 InfFile Inf(const std::string& body) {
     InfFile file;
@@ -164,6 +168,32 @@ TEST(PackageCheck, CoInstallers32LinesAreJudgedExactly) {
         {"HKR,Sub,CoInstallers32,0x00010000,\"zkcoinst.dll,ZkCoInstaller\"", "the subkey Sub"},
         {"HKR,,CoInstallers32,0x00010000", "CoInstallers32 gets no string"},
         {"HKR,,Other,0x00010000,\"zkcoinst.dll,ZkCoInstaller\"", "write no CoInstallers32 value"},
+        // Lines in order, as SetupAPI applies them: the last one wins, the
+        // append flag adds, a later line of our own in another case replaces.
+        {"HKR,,CoInstallers32,0x00010000,\"zkcoinst.dll,ZkCoInstaller\"\n"
+         "HKR,,CoInstallers32,0x00010000,\"other.dll,Entry\"",
+         "the last one wins"},
+        {"HKR,,CoInstallers32,0x00010000,\"zkcoinst.dll,ZkCoInstaller\"\n"
+         "HKR,,CoInstallers32,0x00010008,\"other.dll,Entry\"",
+         nullptr},
+        {"HKR,,CoInstallers32,0x00010000,\"other.dll,Entry\"\n"
+         "HKR,,CoInstallers32,0x00010000,\"zkcoinst.dll,ZkCoInstaller\"",
+         "\"other.dll,Entry\" is no longer registered"},
+        {"HKR,,CoInstallers32,0x00010000,\"zkcoinst.dll,ZkCoInstaller\"\n"
+         "HKR,,CoInstallers32,0x00010004",
+         "this line deletes CoInstallers32"},
+        {"HKR,,CoInstallers32,0x00010000,\"zkcoinst.dll,ZkCoInstaller\"\n"
+         "HKR,,CoInstallers32,0x00010000,\"zkcoinst.dll,ZKCoInstaller\"",
+         "tells case apart"},
+        {"HKR,,CoInstallers32,,\"other.dll,Entry\"\n"
+         "HKR,,CoInstallers32,0x00010008,\"zkcoinst.dll,ZkCoInstaller\"",
+         "adds only to a REG_MULTI_SZ list"},
+        {"HKR,,CoInstallers32,0x00010000,\"other.dll,Entry\"\n"
+         "HKR,,CoInstallers32,0x00010002,\"zkcoinst.dll,ZkCoInstaller\"",
+         "FLG_ADDREG_NOCLOBBER"},
+        {"HKR,,CoInstallers32,0x00010020,\"zkcoinst.dll,ZkCoInstaller\"", "OVERWRITEONLY"},
+        {"HKR,,CoInstallers32,0x00010000,\"\",\"zkcoinst.dll,ZkCoInstaller\"",
+         "ends at its first empty string"},
     };
     for (const Case& c : cases) {
         InfFile inf = Inf(std::string("[Manufacturer]\nM=Models\n[Models]\nCam=Cam,hw\n[Cam.NT]\n"
@@ -172,10 +202,12 @@ TEST(PackageCheck, CoInstallers32LinesAreJudgedExactly) {
         PackageOptions options;
         PackageReport report = CheckPackage(inf, Package{"no-such-folder", "x.inf"}, options);
         bool registered = Has(report, "-> registers zkcoinst.dll, entry ZkCoInstaller");
+        // No CopyFiles here: a registration that works leaves that the
+        // first thing to stop the co-installer.
+        bool runs = Has(report, "will not run: zkcoinst.dll is not copied");
         if (c.warning == nullptr) {
-            EXPECT_TRUE(registered) << c.line << "\n" << report.text;
+            EXPECT_TRUE(registered && runs) << c.line << "\n" << report.text;
         } else {
-            EXPECT_FALSE(registered) << c.line << "\n" << report.text;
             EXPECT_TRUE(Has(report, c.warning)) << c.line << "\n" << report.text;
         }
     }
@@ -196,6 +228,9 @@ TEST(PackageCheck, ArgumentsAreParsedOrRefused) {
         {{"pkg", "--arch"}, false, true, Architecture::X86},
         {{"pkg", "other"}, false, true, Architecture::X86},
         {{"--verbose", "pkg"}, false, true, Architecture::X86},
+        {{"--signed", "pkg"}, true, true, Architecture::X86},
+        {{"--help"}, true, true, Architecture::X86},
+        {{"-h", "--bogus"}, true, true, Architecture::X86},
         {{}, false, true, Architecture::X86},
     };
     for (const Case& c : cases) {
@@ -214,6 +249,79 @@ TEST(PackageCheck, ArgumentsAreParsedOrRefused) {
         EXPECT_EQ(c.all, options.allArchitectures) << label;
         if (!c.all) {
             EXPECT_EQ(c.architecture, options.architecture) << label;
+        }
+    }
+}
+
+// Every [DestinationDirs] form that names the system folder, and look-alikes
+// that do not (SetupAPI's own answers are in tests/win/pkgcheck).
+TEST(PackageCheck, DestinationFormsThatNameTheSystemFolder) {
+    struct Case {
+        const char* directory;
+        const char* subdirectory;
+        SystemFolder x86;
+        SystemFolder amd64;
+    };
+    const SystemFolder kNamed = SystemFolder::Named;
+    const SystemFolder kNot = SystemFolder::NotNamed;
+    const SystemFolder kWhere = SystemFolder::WhereWindows;
+    const Case cases[] = {
+        {"11", "", kNamed, kNamed},
+        {"0x0B", "", kNamed, kNamed},
+        {" 11", ".", kNamed, kNamed},
+        {"10", "System32", kNamed, kNamed},
+        {"10", "\\system32\\", kNamed, kNamed},
+        {"10", "system32\\..\\system32", kNamed, kNamed},
+        {"12", "..", kNamed, kNamed},
+        {"23", "..\\..\\..", kNamed, kNamed},
+        {"16421", "", kNamed, kNamed},
+        {"16420", "system32", kNamed, kNamed},
+        {"16425", "", kNamed, kNot},  // the 32-bit system folder: SysWOW64 on amd64
+        {"10", "SysWOW64", kNot, kNot},
+        {"11", "..", kNot, kNot},
+        {"10", "..\\Windows\\system32", kNot, kNot},
+        {"12", "", kNot, kNot},
+        {"011", "", kNot, kNot},  // octal 9
+        {"eleven", "", kNot, kNot},
+        {"-1", "C:\\WINDOWS\\system32", kWhere, kWhere},
+        {"24", "WINNT\\system32", kWhere, kWhere},
+    };
+    for (const Case& c : cases) {
+        std::string windows;
+        EXPECT_EQ(c.x86,
+                  NamesSystemFolder(c.directory, c.subdirectory, Architecture::X86, &windows))
+            << c.directory << "," << c.subdirectory;
+        EXPECT_EQ(c.amd64,
+                  NamesSystemFolder(c.directory, c.subdirectory, Architecture::Amd64, &windows))
+            << c.directory << "," << c.subdirectory;
+    }
+}
+
+TEST(PackageCheck, DriverVerIsADateAndFourNumbers) {
+    struct Case {
+        const char* text;
+        const char* problem;  // nullptr: none
+    };
+    const Case cases[] = {
+        {"01/15/2008,1.2.30.400", nullptr},
+        {"1/5/2008, 1.2.30.400", nullptr},
+        {"01/15/2008,65535.0.0.1", nullptr},
+        {"01/15/2008", "no version"},
+        {"01/15/2008,", "no version"},
+        {"1.2.30.400", "no date"},
+        {"01/15/2008,1.2.30", "not four numbers"},
+        {"01/15/2008,1.2.x.4", "not four numbers"},
+        {"01/15/2008,70000.0.0.0", "outside 0 to 65535"},
+        {"2008-01-15,1.2.30.400", "not mm/dd/yyyy"},
+        {"13/15/2008,1.2.30.400", "not mm/dd/yyyy"},
+        {"01/15/08,1.2.30.400", "not mm/dd/yyyy"},
+    };
+    for (const Case& c : cases) {
+        std::string problem = zk::pkgcheck::DriverVerProblem(c.text);
+        if (c.problem == nullptr) {
+            EXPECT_EQ("", problem) << c.text;
+        } else {
+            EXPECT_NE(std::string::npos, problem.find(c.problem)) << c.text << ": " << problem;
         }
     }
 }
