@@ -63,7 +63,7 @@ std::string Value(const LogEntry& entry, size_t index) {
 // The DIF code a "DIF Code:" or "Unhandled DIF Code:" text names.
 std::string DifLabel(const LogEntry& entry) {
     if (entry.known->kind == TextKind::UnhandledDif) {
-        int code = atoi(Value(entry, 0).c_str());
+        int code = static_cast<int>(strtol(Value(entry, 0).c_str(), nullptr, 10));
         const char* name = DifCodeName(code);
         return std::string(name != nullptr ? name : "an unknown code") + " (" +
                std::to_string(code) + ", passed)";

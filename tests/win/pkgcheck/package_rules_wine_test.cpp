@@ -144,7 +144,9 @@ std::string Resolved(const std::string& path) {
     while (!text.empty() && (text.back() == '\\' || text.back() == ' ')) {
         text.pop_back();
     }
-    CharLowerA(&text[0]);
+    if (!text.empty()) {
+        CharLowerA(text.data());
+    }
     return text;
 }
 
