@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "log_texts.h"
+#include "text_wrap.h"
 
 namespace zk::logcheck {
 
@@ -37,28 +38,6 @@ std::string Shown(const char* format) {
         text.pop_back();
     }
     return text;
-}
-
-// Paragraph text wrapped at blanks, each line after the first indented.
-std::string Paragraph(const std::string& lead, const std::string& text, size_t indent) {
-    std::string out;
-    std::string line = lead;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(' ', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string word = text.substr(start, end - start);
-        if (line.size() > indent && line.size() + 1 + word.size() > kWidth) {
-            out += line + "\n";
-            line = std::string(indent, ' ') + word;
-        } else {
-            line += (line.size() > indent && line.back() != ' ' ? " " : "") + word;
-        }
-        start = end + 1;
-    }
-    return out + line + "\n";
 }
 
 // Text for a Markdown paragraph: a "<" that starts a placeholder such as
@@ -126,8 +105,8 @@ std::string ReferenceList() {
     std::string out;
     for (const LogText* text : listed) {
         out += "- `" + Shown(text->format) + "`\n";
-        out += Paragraph("  - Cause: ", Markdown(text->cause), 4);
-        out += Paragraph("  - Fix: ", Markdown(text->fix), 4);
+        out += WrapText("  - Cause: ", Markdown(text->cause), 4, kWidth);
+        out += WrapText("  - Fix: ", Markdown(text->fix), 4, kWidth);
     }
     return out;
 }

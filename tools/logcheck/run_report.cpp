@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "text_wrap.h"
+
 namespace zk::logcheck {
 
 namespace {
@@ -28,28 +30,9 @@ std::string Printable(const std::string& text) {
     return shown;
 }
 
-// "label: text", wrapped at blanks to the width, continued lines indented
-// under the text.
+// "label: text" indented, wrapped at blanks, continued lines under the text.
 void Wrapped(std::string* out, size_t indent, const std::string& label, const std::string& text) {
-    std::string lead(indent, ' ');
-    std::string line = lead + label;
-    std::string hanging(indent + label.size(), ' ');
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(' ', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string word = text.substr(start, end - start);
-        if (line.size() > hanging.size() && line.size() + 1 + word.size() > kWidth) {
-            *out += line + "\n";
-            line = hanging + word;
-        } else {
-            line += (line.size() > hanging.size() ? " " : "") + word;
-        }
-        start = end + 1;
-    }
-    *out += line + "\n";
+    *out += WrapText(std::string(indent, ' ') + label, text, indent + label.size(), kWidth);
 }
 
 std::string Plural(int count, const char* one, const char* many) {
@@ -117,6 +100,13 @@ void Note(RunFacts* facts, const LogEntry& entry, size_t index, bool setupEntry)
     DoneItem* last = !facts->done.empty() && facts->done.back().entry + 1 == index
                          ? &facts->done.back()
                          : nullptr;
+    // Says how the message changes that item: what became of it.
+    auto amend = [&](const std::string& outcome) {
+        if (last != nullptr) {
+            last->outcome = outcome;
+            last->entry = index;
+        }
+    };
     switch (entry.known->effect) {
         case Effect::None:
             break;
@@ -193,28 +183,20 @@ void Note(RunFacts* facts, const LogEntry& entry, size_t index, bool setupEntry)
                 " put in place of the installed one");
             break;
         case Effect::RestoreSkipped:
-            if (last != nullptr) {
-                last->outcome = "not done: the installed file is missing";
-                last->entry = index;
-            }
+            amend("not done: the installed file is missing");
             break;
         case Effect::Deferred:
-            if (last != nullptr) {
-                last->outcome =
-                    "not now (line " + std::to_string(entry.line) +
-                    "): the installed file is in use or cannot be replaced, so the "
-                    "copy takes its place at the next start (" +
-                    (setupEntry ? "WinInit.ini [rename]" : "PendingFileRenameOperations") + ")";
-                last->entry = index;
-            }
+            amend("not now (line " + std::to_string(entry.line) +
+                  "): the installed file is in use or cannot be replaced, so the copy takes its "
+                  "place at the next start (" +
+                  (setupEntry ? "WinInit.ini [rename]" : "PendingFileRenameOperations") + ")");
             break;
         case Effect::Undone:
             if (last != nullptr) {
-                last->outcome = (last->outcome.empty() ? "not done"
-                                                       : "not done, and not left for "
-                                                         "the next start either") +
-                                std::string(" (line ") + std::to_string(entry.line) + ")";
-                last->entry = index;
+                amend(std::string(last->outcome.empty()
+                                      ? "not done"
+                                      : "not done, and not left for the next start either") +
+                      " (line " + std::to_string(entry.line) + ")");
             }
             break;
     }
