@@ -346,7 +346,9 @@ void CheckAddReg(Checker* checker, const InfLine& directive,
                         break;
                 }
                 checker->Warn(depth + 1, At(line) + "this line registers nothing: " + why);
-                result->lostWhy = "CoInstallers32 is not written as its line says";
+                result->lostWhy = "the CoInstallers32 line of zkcoinst.dll" +
+                                  (line.line > 0 ? " (" + LineOf(line.line) + ")" : "") +
+                                  " writes nothing";
                 result->warned = true;
                 continue;
             }
