@@ -65,9 +65,13 @@ const LogText* MatchLogText(const std::string& text, size_t start, size_t* end,
                             std::vector<std::string>* values) {
     size_t count = 0;
     const LogText* texts = LogTexts(&count);
+    // A text that begins with a literal is told from the line by its first
+    // character, most of them at once.
+    char first = start < text.size() ? text[start] : '\0';
     for (size_t i = 0; i < count; ++i) {
         size_t stop = 0;
-        if (MatchFormat(texts[i].format, text, start, &stop, values) &&
+        if (texts[i].format[0] == first &&
+            MatchFormat(texts[i].format, text, start, &stop, values) &&
             (stop == text.size() || StartsWith(text, stop, kIndent))) {
             *end = stop;
             return &texts[i];
