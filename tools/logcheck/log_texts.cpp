@@ -287,11 +287,32 @@ const LogText kTexts[] = {
      "them, and give the 64-bit and 32-bit builds their own version numbers"},
     {"Restoring %s\n", K::Step, E::Restoring, nullptr, nullptr},
     {"File isn't exist\n", K::Step, E::RestoreSkipped, nullptr, nullptr},
+    {"WARNING: %s was missing; the copy kept as %s is put back.\n", K::Warning, E::None,
+     "the installed file was not there, and a whole copy of it that an interrupted replacement "
+     "(a power cut or a crash in the middle of one) or the last start-up had left aside was put "
+     "back under its name before the pass went on",
+     "nothing to mend: the pass repaired what the interruption left; when it recurs without one, "
+     "look for a program that deletes the file"},
+    {"ERROR: The copy of %s made from %s is not the one checked; not put in place.\n", K::Error,
+     E::Deferred,
+     "the copy of the newer shared file made beside the installed one is not the version (or "
+     "not the processor) that was checked: the shared copy changed while it was copied, or the "
+     "disk gave other bytes; the installed file stays, and a replacement at the next start is "
+     "tried",
+     "nothing in the package; keep the maker's shared-components folder unchanged while devices "
+     "are installed, and check the disk"},
+    {"ERROR: The copy of %s staged from %s is not the one checked; nothing is scheduled.\n",
+     K::Error, E::Undone,
+     "the copy staged for the next start is not the version (or not the processor) of the "
+     "shared file that was checked, so no replacement is scheduled and the installed file stays",
+     "nothing in the package; keep the maker's shared-components folder unchanged while devices "
+     "are installed, and check the disk"},
     {"ERROR: Couldn't %s %s. 0x%08X - %s", K::Error, E::Deferred,
      "the newer shared copy could not be put in place of the installed file now: a delete that "
      "fails is a file in use (0x00000020, sharing violation) or read-only (0x00000005); a copy "
      "that fails names the copy's error. The file is replaced at the next start instead, "
-     "unless a line about the rename request follows",
+     "unless a line about the rename request follows. \"Couldn't stage\": the copy for the "
+     "next start could not be made beside the installed file either, and nothing is scheduled",
      "nothing to mend when the next start is acceptable; to replace the file at once, close "
      "the programs that use it (the camera's applications) before installing, and make sure "
      "the installed file is not read-only"},

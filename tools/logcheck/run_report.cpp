@@ -186,6 +186,12 @@ void Note(RunFacts* facts, const LogEntry& entry, size_t index, bool setupEntry)
             amend("not done: the installed file is missing");
             break;
         case Effect::Deferred:
+            if (Value(entry, 0) == "stage") {
+                // The copy for the next start could not be made: nothing is left to it.
+                amend("not done, and not left for the next start either (line " +
+                      std::to_string(entry.line) + ")");
+                break;
+            }
             amend("not now (line " + std::to_string(entry.line) +
                   "): the installed file is in use or cannot be replaced, so the copy takes its "
                   "place at the next start (" +
