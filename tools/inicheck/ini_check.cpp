@@ -22,8 +22,10 @@ const char* const kRootNames[] = {"HKLM", "HKEY_LOCAL_MACHINE", "HKCU", "HKEY_CU
 // processor or platform; the co-installer gets the name without them.
 const char* const kDecorations[] = {".NT", ".NTx86", ".NTamd64", ".NTia64", ".NTarm", ".NTarm64"};
 
+// The line as a read returns it: name and value end at a NUL.
 std::string EntryText(const ProfileEntry& entry) {
-    return entry.hasValue ? entry.name + "=" + entry.value : entry.name;
+    std::string name = entry.name.c_str();
+    return entry.hasValue ? name + "=" + entry.value.c_str() : name;
 }
 
 const char* RegistrationName(RegistrationKind kind) {
@@ -208,7 +210,8 @@ void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& e
     const char* valueName = nullptr;
     switch (action.kind) {
         case SetupActionKind::RegisterFile:
-            if (keyLine && strcasecmp(entry.name.c_str(), kNoFnwKey) == 0 &&
+            // NoFNW is read from an install section, whose name is never empty.
+            if (keyLine && section[0] != '\0' && strcasecmp(entry.name.c_str(), kNoFnwKey) == 0 &&
                 ClassifyRegistration(argument) == RegistrationKind::None) {
                 DescribeNoFnwLine(checker, section, entry, prefix);
                 break;
@@ -316,10 +319,11 @@ void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& e
 }
 
 // What the log says of a missing or empty section: on Windows 2000 and XP an
-// Image-class device's installation counts it as an error.
+// Image-class device's installation counts it as an error. The empty name is
+// never an install section: only SetupEntryPoint asks for it.
 std::string MissingSectionLogLines(const Checker& checker, const char* name) {
     std::string other = Format("\"Section %s doesn't exist in INI file.\"", name);
-    if (!IsWin2000OrXP(checker.version)) {
+    if (!IsWin2000OrXP(checker.version) || name[0] == '\0') {
         return "the log shows " + other;
     }
     return Format(
@@ -342,7 +346,10 @@ std::string Undecorated(const char* name) {
 }
 
 void CheckSetupSection(Checker* checker, const char* name) {
-    checker->Say(Format("[%s]", name));
+    checker->Say(name[0] == '\0'
+                     ? std::string("[] (the lines above the first section header, which an "
+                                   "empty section name reads)")
+                     : Format("[%s]", name));
     const ProfileSection* section = FindSection(checker->file, name);
     std::string undecorated = Undecorated(name);
     if (!undecorated.empty() && FindSection(checker->file, undecorated.c_str()) == nullptr &&
@@ -355,8 +362,10 @@ void CheckSetupSection(Checker* checker, const char* name) {
                    name, undecorated.c_str(), undecorated.c_str(),
                    MissingSectionLogLines(*checker, undecorated.c_str()).c_str()));
     }
+    // "[]" headers are named once for the whole file (CheckProfile).
     for (const ProfileSection& other : checker->file.sections) {
-        if (&other != section && section != nullptr && SameProfileName(other.name, name)) {
+        if (&other != section && section != nullptr && name[0] != '\0' &&
+            SameProfileName(other.name, name)) {
             checker->Warn(Format("line %d: [%s] again; only the first one (line %d) is read",
                                  other.line, other.name.c_str(), section->line));
         }
@@ -432,7 +441,7 @@ void CheckSetupSection(Checker* checker, const char* name) {
     } else {
         checker->Say(Format("bandwidth monitor: not installed (line %d)", declinedAt));
     }
-    if (CallsCoInstallers(checker->version)) {
+    if (CallsCoInstallers(checker->version) && name[0] != '\0') {
         CheckWebUpdateSwitches(checker, name);
     }
 }
@@ -475,6 +484,35 @@ void CheckEncoding(Checker* checker) {
                    "assumes 1252, Western): the co-installer reads \"?\" in their "
                    "place, or a similar letter",
                    line));
+    }
+}
+
+// Whether the lines above the first header are worth a section of their own
+// in the report: a read returns some, and they are not the lines of a header
+// that a UTF-8 mark hid (named on its own).
+bool LeadingLinesCount(const ProfileFile& file) {
+    return file.markedHeader.empty() && !ReturnedEntries(file.leading).empty();
+}
+
+// The lines above the first header, which only an empty section name reads,
+// and "[]" headers, which no read reaches.
+void CheckUnnamedSections(Checker* checker) {
+    const ProfileFile& file = checker->file;
+    if (LeadingLinesCount(file)) {
+        std::vector<const ProfileEntry*> leading = ReturnedEntries(file.leading);
+        checker->Warn(
+            Format("line %d: the lines above the first section header run only when "
+                   "rundll32 zkcoinst.dll,SetupEntryPoint is given no section name; put "
+                   "them under a header (--section \"\" shows what they do)",
+                   leading.front()->line));
+    }
+    for (const ProfileSection& section : file.sections) {
+        if (section.name.c_str()[0] == '\0') {
+            checker->Warn(
+                Format("line %d: [] is never read: an empty section name reads the lines "
+                       "above the first section header instead",
+                       section.line));
+        }
     }
 }
 
@@ -523,10 +561,17 @@ CheckReport CheckProfile(const ProfileFile& file, const CheckOptions& options) {
                    version.label));
     }
     CheckSwitchSectionNames(&checker);
+    CheckUnnamedSections(&checker);
     if (options.section != nullptr) {
         checker.Say("");
         CheckSetupSection(&checker, options.section);
     } else {
+        // The lines above the first header, when a read returns any, are a
+        // section of SetupEntryPoint's.
+        if (LeadingLinesCount(seen)) {
+            checker.Say("");
+            CheckSetupSection(&checker, "");
+        }
         int checked = 0;
         for (const ProfileSection& section : seen.sections) {
             // A name that came before is read from its first section only.
