@@ -279,6 +279,19 @@ void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& e
                                : "has nothing in front of its last backslash"));
                 break;
             }
+            if (keyPath[0] == '\\') {
+                // The registry takes no path that begins with a separator:
+                // the key is never opened.
+                checker->Say(prefix +
+                             "nothing: a key path that begins with a backslash opens "
+                             "no key");
+                checker->Warn(
+                    Format("line %d: \"%s\" begins with a backslash: the co-installer puts "
+                           "HKEY_LOCAL_MACHINE\\ in front itself, and a key path that begins "
+                           "with one opens no key, so the line %s, without a log line",
+                           line, argument, create ? "sets nothing" : "deletes nothing"));
+                break;
+            }
             std::string value = valueName[0] == '\0' ? std::string("the default value")
                                                      : "value \"" + std::string(valueName) + "\"";
             if (create) {
