@@ -358,6 +358,12 @@ std::string Undecorated(const char* name) {
     return std::string();
 }
 
+// A line that another kind of INI file would take for a comment: the
+// profile functions leave out only lines that begin with ';'.
+bool LooksLikeComment(const std::string& text) {
+    return text[0] == '#' || text.compare(0, 2, "//") == 0;
+}
+
 void CheckSetupSection(Checker* checker, const char* name) {
     checker->Say(name[0] == '\0'
                      ? std::string("[] (the lines above the first section header, which an "
@@ -383,17 +389,18 @@ void CheckSetupSection(Checker* checker, const char* name) {
                                  other.line, other.name.c_str(), section->line));
         }
     }
-    // Wine leaves comment lines out of a section read, and the checker reads
-    // as Wine does; a profile reader that handed one back would make it an
-    // action (a comma in the comment even gives it a code). Comments belong
-    // above the first section.
+    // Comment lines (';') never reach the interpreter: the read leaves them
+    // out. A line written as a comment of another kind of INI file does, and
+    // is run (a comma in it even gives it a code).
     if (section != nullptr) {
-        for (const ProfileEntry& entry : section->entries) {
-            if (!entry.name.empty() && entry.name[0] == ';') {
+        for (const ProfileEntry* entry : ReturnedEntries(*section)) {
+            std::string text = EntryText(*entry);
+            if (LooksLikeComment(text)) {
                 checker->Warn(
-                    Format("line %d: a comment inside a setup-action section; keep "
-                           "comments above the first section, where no read sees them",
-                           entry.line));
+                    Format("line %d: \"%s\" is no comment to the profile functions, which "
+                           "leave out only lines that begin with ';': the line is run as a "
+                           "setup action",
+                           entry->line, text.c_str()));
             }
         }
     }
