@@ -6,21 +6,58 @@
 #include "core/start_process.h"
 #include "setupactions/setup_line.h"
 
+namespace {
+
+// A file named without a folder would be looked for by process creation and
+// by regsvr32 along the search path: the current folder and every PATH
+// folder, where an ordinary user may have put a file of that name, to be run
+// as LocalSystem. The package's CopyFiles put its files in the system
+// directory, so that is the one place such a name is looked for. True with
+// "<system directory>\<path>" in out when a file is there.
+bool ResolveInSystemDirectory(DeviceContext* context, const char* path, char* out,
+                              size_t capacity) {
+    char systemDirectory[MAX_PATH];
+    UINT length = GetSystemDirectoryA(systemDirectory, sizeof(systemDirectory));
+    if (length == 0 || length >= sizeof(systemDirectory)) {
+        LogMessage(context, "ERROR: Failed to get system directory (%d); %s is not registered.\n",
+                   static_cast<int>(GetLastError()), path);
+        return false;
+    }
+    if (!zk::JoinSetupPath(out, capacity, systemDirectory, path)) {
+        LogMessage(context, "ERROR: The path %s\\%s is too long; not registered.\n",
+                   systemDirectory, path);
+        return false;
+    }
+    DWORD attributes = GetFileAttributesA(out);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        LogMessage(context, "ERROR: %s is not in the system directory (%s); not registered.\n",
+                   path, out);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool RegisterFile(DeviceContext* context, const char* path) {
     LogMessage(context, "File to register: %s\n", path);
     // The directory part is only reported, so it is printed in place rather
     // than copied out of the path.
     LogMessage(context, "Path to File to register: %.*s\n",
                static_cast<int>(zk::DirectoryPartLength(path)), path);
-    switch (zk::ClassifyRegistration(path)) {
-        case zk::RegistrationKind::InProcessServer:
-            return Regsvr32DLL(context, path);
-        case zk::RegistrationKind::LocalServer:
-            return RegisterEXE(context, path);
-        case zk::RegistrationKind::None:
-            break;
+    zk::RegistrationKind kind = zk::ClassifyRegistration(path);
+    if (kind == zk::RegistrationKind::None) {
+        return false;
     }
-    return false;
+    char resolved[zk::kSetupTextCapacity];
+    if (!zk::IsFullyQualifiedPath(path)) {
+        if (!ResolveInSystemDirectory(context, path, resolved, sizeof(resolved))) {
+            return false;
+        }
+        path = resolved;
+    }
+    return kind == zk::RegistrationKind::InProcessServer ? Regsvr32DLL(context, path)
+                                                         : RegisterEXE(context, path);
 }
 
 bool Regsvr32DLL(DeviceContext* context, const char* path) {

@@ -108,10 +108,14 @@ size_t WholeSectionLines(const char* section, size_t count, const char* longer,
 
 bool FirstLineNotRun(const char* section, size_t count, size_t whole, const char* longer,
                      size_t longerCount, const char** line, size_t* length) {
-    // Below count, whole is where a cut line starts; at count (of a read that
-    // returned anything), every line of the short read was whole and the next
-    // one starts after the NUL there.
-    size_t next = whole < count || count == 0 ? whole : count + 1;
+    // Below count, whole is where a cut line starts. At count, every line of
+    // the short read was whole, and the next one starts right after the last
+    // line's NUL: at count when the count took that NUL in (a read that ended
+    // exactly where a line begins), else one further on.
+    size_t next = whole;
+    if (whole == count && count > 0 && section[count - 1] != '\0') {
+        next = count + 1;
+    }
     if (longer != nullptr && longerCount > next) {
         return NextSectionLine(longer, longerCount, &next, line, length);
     }
@@ -163,6 +167,15 @@ BuildResult BuildServerCommandLine(char* out, size_t capacity, const char* path)
     }
     return FormatText(out, capacity, "\"%s\" /REGSERVER", path) ? BuildResult::Built
                                                                 : BuildResult::TooLong;
+}
+
+bool IsFullyQualifiedPath(const char* path) {
+    auto isSlash = [](char c) { return c == '\\' || c == '/'; };
+    bool driveLetter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
+    if (driveLetter && path[1] == ':' && isSlash(path[2])) {
+        return true;
+    }
+    return isSlash(path[0]) && isSlash(path[1]);
 }
 
 bool JoinSetupPath(char* out, size_t capacity, const char* directory, const char* relative) {

@@ -98,6 +98,11 @@ BuildResult BuildRegsvr32CommandLine(char* out, size_t capacity, const char* sys
 // ""<path>" /REGSERVER" into out, refused as above.
 BuildResult BuildServerCommandLine(char* out, size_t capacity, const char* path);
 
+// Whether path names its file from a drive's root ("C:\...", "C:/...") or a
+// server's share ("\\server\..."). Any other path, a bare file name above all,
+// would be looked for relative to the current folder or along the search path.
+bool IsFullyQualifiedPath(const char* path);
+
 // "<directory>\<relative>" into out; false (out empty) when it does not fit.
 bool JoinSetupPath(char* out, size_t capacity, const char* directory, const char* relative);
 

@@ -175,6 +175,19 @@ TEST(SetupLine, DirectoryPartEndsAtTheLastBackslash) {
     EXPECT_EQ(2u, zk::DirectoryPartLength("C:\\"));
 }
 
+TEST(SetupLine, OnlyDriveRootedAndSharePathsAreFullyQualified) {
+    for (const char* path :
+         {"C:\\x.dll", "c:/x.dll", "\\\\server\\share\\x.dll", "//server/x.dll"}) {
+        EXPECT_TRUE(zk::IsFullyQualifiedPath(path)) << path;
+    }
+    // Each of these is looked for relative to something the caller does not
+    // choose: the current folder, the current drive, the search path.
+    for (const char* path :
+         {"x.dll", "sub\\x.dll", "\\x.dll", "C:x.dll", "1:\\x.dll", " C:\\x.dll", ""}) {
+        EXPECT_FALSE(zk::IsFullyQualifiedPath(path)) << path;
+    }
+}
+
 TEST(SetupLine, CommandLinesQuoteThePathAndRefuseWhatCannotBeQuoted) {
     char out[zk::kSetupTextCapacity];
     EXPECT_EQ(BuildResult::Built,
@@ -302,6 +315,12 @@ TEST(SetupLine, TheFirstLineNotRunIsNamedWholeWhereverTheReadEnded) {
         // The read ended just after a whole line: nothing was cut, but the
         // lines behind it were never read.
         {"ended at a line's end", "a.dll\0b.dll\0", 11,
+         "a.dll\0b.dll\0"
+         "103,NO_ROVudevid\0",
+         28, "103,NO_ROVudevid"},
+        // The read took the last line's NUL in and stopped where the next
+        // line begins: that line is named from its first character.
+        {"ended where a line begins", "a.dll\0b.dll\0", 12,
          "a.dll\0b.dll\0"
          "103,NO_ROVudevid\0",
          28, "103,NO_ROVudevid"},

@@ -123,6 +123,55 @@ TEST(ComponentRegistration, NamesWithoutDirectoryOrDotAreReportedOnly) {
     }
 }
 
+TEST(ComponentRegistration, ANameWithoutFolderIsLookedForInTheSystemDirectoryOnly) {
+    // A component and a server planted in the current folder and in a PATH
+    // folder, where an ordinary user may write, under names the system
+    // directory lacks: neither may run.
+    zktest::ScratchDirectory planted("reg_planted");
+    FixtureCopy plantedDll(ComponentFixture(), planted.File("zk_bare_comp.dll"));
+    FixtureCopy plantedExe(ServerFixture(), planted.File("zk_bare_server.exe"));
+    char oldDirectory[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(sizeof(oldDirectory), oldDirectory));
+    ASSERT_TRUE(SetCurrentDirectoryA(planted.Path().c_str()));
+    char oldSearchPath[4096];
+    DWORD oldLength = GetEnvironmentVariableA("PATH", oldSearchPath, sizeof(oldSearchPath));
+    ASSERT_TRUE(oldLength > 0 && oldLength < sizeof(oldSearchPath));
+    ASSERT_TRUE(SetEnvironmentVariableA(
+        "PATH", (planted.Path() + ";" + std::string(oldSearchPath)).c_str()));
+    const std::string system = zktest::SystemDirectory();
+    for (const char* name : {"zk_bare_comp.dll", "zk_bare_server.exe"}) {
+        bool started = true;
+        std::string log =
+            LoggedRun([&](DeviceContext* context) { started = RegisterFile(context, name); });
+        EXPECT_FALSE(started) << name;
+        EXPECT_EQ(std::string("   File to register: ") + name +
+                      "\n   Path to File to register: \n   ERROR: " + name +
+                      " is not in the system directory (" + system + "\\" + name +
+                      "); not registered.\n",
+                  log);
+    }
+    {
+        // The package's own copy in the system directory is the one that runs.
+        FixtureCopy installed(ComponentFixture(), system + "\\zk_bare_comp.dll");
+        bool started = false;
+        std::string log = LoggedRun(
+            [&](DeviceContext* context) { started = RegisterFile(context, "zk_bare_comp.dll"); });
+        EXPECT_TRUE(started);
+        EXPECT_EQ(
+            "   File to register: zk_bare_comp.dll\n   Path to File to register: \n"
+            "   File to register is a DLL or AX\n   Register DLL: file = " +
+                installed.Path() + "\n",
+            log);
+        EXPECT_EQ("\"" + system + "\\regsvr32.exe\" /s \"" + installed.Path() + "\"",
+                  zktest::WaitForRecord(installed.Record()));
+    }
+    SetEnvironmentVariableA("PATH", oldSearchPath);
+    SetCurrentDirectoryA(oldDirectory);
+    Sleep(1500);
+    EXPECT_FALSE(zktest::FileExists(plantedDll.Record()));
+    EXPECT_FALSE(zktest::FileExists(plantedExe.Record()));
+}
+
 TEST(ComponentRegistration, ADotInAFolderNameLetsTheRestOfThePathCount) {
     zktest::ScratchDirectory scratch("reg_dot");
     std::string folder = scratch.File("x.ax");

@@ -335,23 +335,27 @@ TEST(SetupSection, OnlyWholeLinesOfALongSectionRun) {
 }
 
 TEST(SetupSection, LinesBehindAReadThatEndedAtALineEndAreNamed) {
-    // The twentieth line ends exactly where the 500-character read does, so
-    // nothing is cut; the module check behind it is never read, and the
-    // monitor it declines is installed: the log must say so.
-    SetupIni ini("[Long]\r\n" + NumberedLines(19) + "12,last_xxxxxxxxxxxxxxx\r\n" +
-                 "103,NO_ROVudevid\r\n12,after.ocx\r\n");
-    Outcome run = RunSection("Long");
-    std::string expected = RunHeader("Long");
-    for (int i = 0; i < 19; ++i) {
-        char path[32];
-        (void)snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
-        expected += Registered(path, "");
+    // The twentieth line ends exactly where the 500-character read does (or
+    // one character before, so that the read stops where the next line
+    // begins): nothing is cut, but the module check behind it is never read,
+    // and the monitor it declines is installed. The log must name that line
+    // whole.
+    for (const char* last : {"12,last_xxxxxxxxxxxxxxx", "12,last_xxxxxxxxxxxxxx"}) {
+        SetupIni ini("[Long]\r\n" + NumberedLines(19) + last + "\r\n" +
+                     "103,NO_ROVudevid\r\n12,after.ocx\r\n");
+        Outcome run = RunSection("Long");
+        std::string expected = RunHeader("Long");
+        for (int i = 0; i < 19; ++i) {
+            char path[32];
+            (void)snprintf(path, sizeof(path), "line%02d_abcdefghij.ocx", i);
+            expected += Registered(path, "");
+        }
+        expected += Registered(last + 3, "");
+        expected +=
+            "   WARNING: Section Long is longer than 500 characters; its lines from this one on "
+            "are not run: 103,NO_ROVudevid\n";
+        EXPECT_EQ(expected + kMonitorLine, run.log) << last;
     }
-    expected += Registered("last_xxxxxxxxxxxxxxx", "");
-    expected +=
-        "   WARNING: Section Long is longer than 500 characters; its lines from this one on are "
-        "not run: 103,NO_ROVudevid\n";
-    EXPECT_EQ(expected + kMonitorLine, run.log);
 }
 
 TEST(SetupSection, LinesAndPathsThatDoNotFitAreRefused) {
