@@ -60,22 +60,23 @@ RegistrationKind IntendedRegistration(const char* path) {
     return RegistrationKind::None;
 }
 
-// True when the command line was built.
+// True when the command line was built. prefix ends in "-> " and may carry a
+// condition in front of the outcome, suffix the alternative after it.
 bool DescribeBuild(Checker* checker, int line, const std::string& prefix, BuildResult result,
-                   const char* commandLine, const char* path) {
+                   const char* commandLine, const char* path, const char* suffix) {
     switch (result) {
         case BuildResult::Built:
-            checker->Say(prefix + "start " + commandLine);
+            checker->Say(prefix + "start " + commandLine + suffix);
             return true;
         case BuildResult::QuoteInPath:
-            checker->Say(prefix + "not run: the path holds a double quote");
+            checker->Say(prefix + "not run: the path holds a double quote" + suffix);
             checker->Warn(
                 Format("line %d: \"%s\" holds a double quote, which a setup-action line "
                        "keeps; a path with one is not registered",
                        line, path));
             break;
         case BuildResult::TooLong:
-            checker->Say(prefix + "not run: command line too long");
+            checker->Say(prefix + "not run: command line too long" + suffix);
             checker->Warn(
                 Format("line %d: the command line that registers \"%s\" is longer "
                        "than %u characters; it is not registered",
@@ -85,10 +86,11 @@ bool DescribeBuild(Checker* checker, int line, const std::string& prefix, BuildR
     return false;
 }
 
-// A path with neither a drive nor a leading backslash.
-bool IsRelativePath(const char* path) {
-    bool drive = path[0] != '\0' && path[1] == ':';
-    return !drive && path[0] != '\\';
+void WarnAboutLongPath(Checker* checker, int line, const char* directory, const char* relative) {
+    checker->Warn(
+        Format("line %d: the path %s\\%s is longer than %u characters; it is not "
+               "registered",
+               line, directory, relative, static_cast<unsigned>(kSetupTextCapacity - 1)));
 }
 
 // A ';' or quotes in a file name as written: the line is taken whole, so they
@@ -118,44 +120,66 @@ bool WarnAboutNameDecoration(Checker* checker, int line, const char* written, co
 void DescribeRegistration(Checker* checker, int line, const std::string& prefix, const char* path,
                           const char* written, bool keyLine) {
     RegistrationKind kind = ClassifyRegistration(path);
-    char commandLine[kSetupTextCapacity];
-    bool built = false;
-    switch (kind) {
-        case RegistrationKind::InProcessServer:
-            built = DescribeBuild(checker, line, prefix,
-                                  BuildRegsvr32CommandLine(commandLine, sizeof(commandLine),
-                                                           checker->systemDirectory, path),
-                                  commandLine, path);
-            break;
-        case RegistrationKind::LocalServer:
-            built = DescribeBuild(checker, line, prefix,
-                                  BuildServerCommandLine(commandLine, sizeof(commandLine), path),
-                                  commandLine, path);
-            break;
-        case RegistrationKind::None:
-            if (strchr(path, '.') == nullptr) {
-                checker->Say(prefix + "nothing: \"" + path + "\" holds no '.'");
-                if (!keyLine) {
-                    checker->Warn(Format("line %d: \"%s\" holds no '.', so it is not registered",
-                                         line, path));
-                }
-            } else {
-                checker->Say(prefix + "nothing: no registration rule matches \"" + path + "\"");
+    if (kind == RegistrationKind::None) {
+        if (strchr(path, '.') == nullptr) {
+            checker->Say(prefix + "nothing: \"" + path + "\" holds no '.'");
+            if (!keyLine) {
                 checker->Warn(
-                    Format("line %d: \"%s\" is not registered: only DLL, dll, AX, ax, "
-                           "EXE and exe (case as written) after its first '.' count",
-                           line, path));
+                    Format("line %d: \"%s\" holds no '.', so it is not registered", line, path));
             }
-            return;
-    }
-    if (!built || WarnAboutNameDecoration(checker, line, written, path)) {
+        } else {
+            checker->Say(prefix + "nothing: no registration rule matches \"" + path + "\"");
+            checker->Warn(
+                Format("line %d: \"%s\" is not registered: only DLL, dll, AX, ax, "
+                       "EXE and exe (case as written) after its first '.' count",
+                       line, path));
+        }
         return;
     }
-    if (IsRelativePath(path)) {
+    // A path that does not name its file from a drive's root or a share is
+    // looked for in the system directory alone, and registered only when the
+    // file is there (zk::IsFullyQualifiedPath).
+    char resolved[kSetupTextCapacity];
+    const char* target = path;
+    std::string outcomePrefix = prefix;
+    bool lookedFor = !IsFullyQualifiedPath(path);
+    if (lookedFor) {
+        if (!JoinSetupPath(resolved, sizeof(resolved), checker->systemDirectory, path)) {
+            checker->Say(prefix + "not run: path too long");
+            WarnAboutLongPath(checker, line, checker->systemDirectory, path);
+            return;
+        }
+        if (strchr(path, '"') != nullptr) {
+            checker->Say(prefix +
+                         "not registered: no file name holds a double quote (an ERROR line)");
+            checker->Warn(
+                Format("line %d: \"%s\" holds a double quote, which a setup-action line "
+                       "keeps; no file of that name is in the system directory, so it is not "
+                       "registered",
+                       line, path));
+            return;
+        }
+        target = resolved;
+        // The file is looked for before the command line is built.
+        outcomePrefix = prefix + "if " + resolved + " is there: ";
+    }
+    char commandLine[kSetupTextCapacity];
+    BuildResult result = kind == RegistrationKind::InProcessServer
+                             ? BuildRegsvr32CommandLine(commandLine, sizeof(commandLine),
+                                                        checker->systemDirectory, target)
+                             : BuildServerCommandLine(commandLine, sizeof(commandLine), target);
+    bool built = DescribeBuild(checker, line, outcomePrefix, result, commandLine, target,
+                               lookedFor ? "; else not registered (an ERROR line)" : "");
+    if (!built || WarnAboutNameDecoration(checker, line, written, target)) {
+        return;
+    }
+    if (lookedFor) {
         checker->Warn(
-            Format("line %d: \"%s\" is registered as written, without a directory "
-                   "(codes 10 and 11 put one in front)",
-                   line, path));
+            Format("line %d: \"%s\" is no full path (a drive and a backslash, or "
+                   "\\\\server\\share), so the co-installer looks for it in the system "
+                   "directory only: it registers %s when that file is there, and "
+                   "else logs an ERROR and registers nothing",
+                   line, path, resolved));
     }
     RegistrationKind intended = IntendedRegistration(path);
     if (intended != kind) {
@@ -237,10 +261,7 @@ void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& e
                                         : checker->systemDirectory;
             if (!JoinSetupPath(path, sizeof(path), directory, argument)) {
                 checker->Say(prefix + "not run: path too long");
-                checker->Warn(Format(
-                    "line %d: the path %s\\%s is longer than %u characters; it "
-                    "is not registered",
-                    line, directory, argument, static_cast<unsigned>(kSetupTextCapacity - 1)));
+                WarnAboutLongPath(checker, line, directory, argument);
                 break;
             }
             DescribeRegistration(checker, line, prefix, path, argument, false);
