@@ -276,7 +276,13 @@ void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& e
             break;
         case SetupActionKind::DisableUnsafeDialog:
             if (checker->version.nt && checker->version.major == 5 && checker->version.minor == 0) {
-                checker->Say(prefix + "install the storage class upper filter");
+                // The filter goes into the class list only while its driver
+                // file is there: a list naming a missing driver stops the
+                // class's devices from starting.
+                checker->Say(prefix + "install the storage class upper filter (the service " +
+                             "ZkClsUpr; added to the Volume class upper filters if " +
+                             checker->systemDirectory +
+                             "\\drivers\\ZkClsUpr.sys is there, else a WARNING line)");
             } else {
                 checker->Say(prefix + "log only (the storage filter is for Windows 2000 only)");
                 checker->Warn(
@@ -478,7 +484,10 @@ void CheckSetupSection(Checker* checker, const char* name) {
         }
     }
     if (installMonitor) {
-        checker->Say("bandwidth monitor: installed");
+        checker->Say(std::string("bandwidth monitor: installed (the service ZKUSBSta; added to "
+                                 "the Image and MEDIA class lower filters if ") +
+                     checker->systemDirectory +
+                     "\\drivers\\ZKUSBSta.sys is there, else a WARNING line)");
     } else {
         checker->Say(Format("bandwidth monitor: not installed (line %d)", declinedAt));
     }
