@@ -62,21 +62,24 @@ RegistrationKind IntendedRegistration(const char* path) {
 
 // True when the command line was built. prefix ends in "-> " and may carry a
 // condition in front of the outcome, suffix the alternative after it.
-bool DescribeBuild(Checker* checker, int line, const std::string& prefix, BuildResult result,
-                   const char* commandLine, const char* path, const char* suffix) {
+bool DescribeBuild(Checker* checker, int line, const std::string& prefix, RegistrationKind kind,
+                   BuildResult result, const char* commandLine, const char* path,
+                   const char* suffix) {
+    // A refusal names the registration refused: the log says which.
+    std::string refused = std::string("not run (") + RegistrationName(kind) + "): ";
     switch (result) {
         case BuildResult::Built:
             checker->Say(prefix + "start " + commandLine + suffix);
             return true;
         case BuildResult::QuoteInPath:
-            checker->Say(prefix + "not run: the path holds a double quote" + suffix);
+            checker->Say(prefix + refused + "the path holds a double quote" + suffix);
             checker->Warn(
                 Format("line %d: \"%s\" holds a double quote, which a setup-action line "
                        "keeps; a path with one is not registered",
                        line, path));
             break;
         case BuildResult::TooLong:
-            checker->Say(prefix + "not run: command line too long" + suffix);
+            checker->Say(prefix + refused + "command line too long" + suffix);
             checker->Warn(
                 Format("line %d: the command line that registers \"%s\" is longer "
                        "than %u characters; it is not registered",
@@ -168,7 +171,7 @@ void DescribeRegistration(Checker* checker, int line, const std::string& prefix,
                              ? BuildRegsvr32CommandLine(commandLine, sizeof(commandLine),
                                                         checker->systemDirectory, target)
                              : BuildServerCommandLine(commandLine, sizeof(commandLine), target);
-    bool built = DescribeBuild(checker, line, outcomePrefix, result, commandLine, target,
+    bool built = DescribeBuild(checker, line, outcomePrefix, kind, result, commandLine, target,
                                lookedFor ? "; else not registered (an ERROR line)" : "");
     if (!built || WarnAboutNameDecoration(checker, line, written, target)) {
         return;
