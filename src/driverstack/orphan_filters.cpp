@@ -10,9 +10,15 @@
 #include "core/tracked_alloc.h"
 #include "driverstack/multi_string.h"
 
-const ClassFilterEntry ClassFilterTable[2] = {
-    {1, 1, "zkmvdrv.sys", "zkmvdrv", kImageSetupClass.guid},
-    {1, 1, "zkusbsta.sys", "zkusbsta", kImageSetupClass.guid},
+// The first two rows are the Image class lists the cleanup has always looked
+// at. The bandwidth monitor is added to the MEDIA class too, and the storage
+// filter to the Volume class, so their orphans are taken off those lists as
+// well.
+const ClassFilterEntry ClassFilterTable[4] = {
+    {1, 1, "zkmvdrv.sys", "zkmvdrv", kImageSetupClass.guid, 0},
+    {1, 1, "zkusbsta.sys", "zkusbsta", kImageSetupClass.guid, 0},
+    {1, 1, "zkusbsta.sys", "zkusbsta", kMediaSetupClass.guid, 1},
+    {0, 1, "zkclsupr.sys", "ZkClsUpr", kVolumeSetupClass.guid, 1},
 };
 
 DWORD RemoveOrphanClassFilters(DeviceContext* context) {
@@ -95,6 +101,10 @@ DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row) {
         SetupDiOpenClassRegKey(&row->classGuid, KEY_QUERY_VALUE | KEY_SET_VALUE));
     if (!key) {
         DWORD error = GetLastError();
+        if (row->touchOnlyOurEntries &&
+            (error == ERROR_FILE_NOT_FOUND || error == ERROR_INVALID_CLASS)) {
+            return 0;
+        }
         LogMessage(context, "DelFilterInClassKey> Failed to open class registry key. (0x%08x).\r\n",
                    static_cast<unsigned>(error));
         return error;
@@ -105,6 +115,9 @@ DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row) {
         return 0;
     }
     if (size == 0) {
+        if (row->touchOnlyOurEntries) {
+            return 0;
+        }
         return static_cast<DWORD>(RegDeleteValueA(key.Get(), valueName));
     }
     TrackedBuffer source(size);
@@ -118,6 +131,9 @@ DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row) {
         return static_cast<DWORD>(status);
     }
     if (!IsListValueType(type)) {
+        if (row->touchOnlyOurEntries) {
+            return 0;
+        }
         LogMessage(context,
                    "WARNING: DelFilterInClassKey> %s is of type %u, not a list; left as it is.\r\n",
                    valueName, static_cast<unsigned>(type));
@@ -134,8 +150,10 @@ DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row) {
         return ERROR_NOT_ENOUGH_MEMORY;
     }
     DWORD rebuiltSize = capacity;
+    size_t removed = 0;
     if (!RebuildFilterList(context, row->serviceName, source.Bytes(), size, output.Bytes(),
-                           &rebuiltSize)) {
+                           &rebuiltSize, &removed) ||
+        (row->touchOnlyOurEntries && removed == 0)) {
         return 0;
     }
     if (rebuiltSize <= 2) {
@@ -146,7 +164,7 @@ DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row) {
 }
 
 bool RebuildFilterList(DeviceContext* context, const char* filterName, const BYTE* source,
-                       DWORD sourceSize, BYTE* output, DWORD* outputSize) {
+                       DWORD sourceSize, BYTE* output, DWORD* outputSize, size_t* removedCount) {
     size_t rebuilt = 0;
     size_t removed = 0;
     bool fits =
@@ -154,6 +172,9 @@ bool RebuildFilterList(DeviceContext* context, const char* filterName, const BYT
                               reinterpret_cast<char*>(output), *outputSize, &rebuilt, &removed);
     for (size_t i = 0; fits && i < removed; ++i) {
         LogMessage(context, "Filter '%s' is already present.\r\n", filterName);
+    }
+    if (removedCount != nullptr) {
+        *removedCount = fits ? removed : 0;
     }
     *outputSize = static_cast<DWORD>(rebuilt);
     return fits && rebuilt != sourceSize;

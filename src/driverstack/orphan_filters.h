@@ -1,7 +1,9 @@
 // Removal of the package's own class filters that can no longer load: a filter
-// whose service is gone, or whose driver file is missing, is taken out of its
-// class key's list before the device's driver is installed, so that Windows
-// does not fail to start the class's devices over a filter it cannot find.
+// whose service is gone, or whose driver file is missing, is taken out of every
+// class key's list the package edits (Image and MEDIA below their devices,
+// Volume above) before the device's driver is installed, so that Windows does
+// not fail to start the class's devices (or, for the Volume class, the
+// machine) over a filter it cannot find.
 #pragma once
 
 #include <windows.h>
@@ -15,10 +17,15 @@ struct ClassFilterEntry {
     char driverFile[16];   // file name in the system's drivers directory
     char serviceName[16];  // the service, and the string that stands in the list
     GUID classGuid;        // the setup class whose key holds the list
+    // Non-zero: only the package's own entries are the row's business. A
+    // class key the machine lacks holds none (nothing to report), and the list
+    // is written back only when an entry of ours came out of it: another
+    // installer's list is not normalised or deleted on our account.
+    BOOL touchOnlyOurEntries;
 };
 
 // The filters checked, in this order.
-extern const ClassFilterEntry ClassFilterTable[2];
+extern const ClassFilterEntry ClassFilterTable[4];
 
 // Removes each orphaned filter of the table from its list. The status of the
 // last list edit it ran, 0 when it ran none. The context serves the log.
@@ -48,6 +55,8 @@ DWORD DelFilterInClassKey(DeviceContext* context, const ClassFilterEntry* row);
 // Copies source to output without the strings equal to filterName, logging
 // one line per string dropped. *outputSize: in, output's capacity; out, the
 // rebuilt size. True when the rebuilt size differs from sourceSize. An output
-// too small for the rebuild is refused (false, *outputSize 0).
+// too small for the rebuild is refused (false, *outputSize 0). *removed, when
+// given, counts the strings dropped.
 bool RebuildFilterList(DeviceContext* context, const char* filterName, const BYTE* source,
-                       DWORD sourceSize, BYTE* output, DWORD* outputSize);
+                       DWORD sourceSize, BYTE* output, DWORD* outputSize,
+                       size_t* removed = nullptr);

@@ -4,6 +4,7 @@
 
 #include "common/bounded_text.h"
 #include "common/win_handles.h"
+#include "core/install_log.h"
 
 DWORD WriteServiceKey(const char* serviceName, const ServiceValue* values, size_t count,
                       bool* opened) {
@@ -38,6 +39,25 @@ DWORD WriteServiceKey(const char* serviceName, const ServiceValue* values, size_
         }
     }
     return 0;
+}
+
+bool FilterDriverIsPresent(DeviceContext* context, const char* operation, const char* serviceName,
+                           const char* driverFile) {
+    char systemDirectory[MAX_PATH];
+    UINT length = GetSystemDirectoryA(systemDirectory, sizeof(systemDirectory));
+    zk::FixedText<MAX_PATH> path;
+    // No path to look at is no file one could show to be there.
+    bool formed = length != 0 && length < sizeof(systemDirectory) &&
+                  path.Format("%s\\drivers\\%s", systemDirectory, driverFile);
+    if (formed) {
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            return true;
+        }
+    }
+    LogMessage(context, "WARNING: %s> %s is missing; %s is not added to the class filter lists.\n",
+               operation, formed ? path.c_str() : driverFile, serviceName);
+    return false;
 }
 
 LONG OpenClassKey(const char* classKeyName, zk::UniqueRegKey* key) {

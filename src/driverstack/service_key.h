@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+struct DeviceContext;
+
 struct ServiceValue {
     const char* name;
     DWORD type;        // REG_SZ or REG_DWORD
@@ -19,6 +21,15 @@ struct ServiceValue {
 // could be had. 0, or the Win32 error of the failing call.
 DWORD WriteServiceKey(const char* serviceName, const ServiceValue* values, size_t count,
                       bool* opened);
+
+// Whether the filter's driver file "<system directory>\drivers\<driverFile>" is
+// there. Windows loads every filter a class list names for every device of the
+// class, and a listed filter it cannot load keeps those devices from starting
+// (for a boot-start filter of the Volume class, the machine from booting); so
+// a filter goes into a class list only while its file is there. When it is
+// not, one WARNING line of operation names the file and the service.
+bool FilterDriverIsPresent(DeviceContext* context, const char* operation, const char* serviceName,
+                           const char* driverFile);
 
 // Opens the class key HKLM "SYSTEM\CurrentControlSet\Control\Class\<classKeyName>"
 // (the braced GUID text) for reading and writing. ERROR_INVALID_PARAMETER when

@@ -10,6 +10,7 @@
 namespace {
 
 const char kServiceName[] = "ZkClsUpr";
+const char kDriverFile[] = "ZkClsUpr.sys";
 // The name and two NULs: a list of this one filter (10 bytes).
 const char kOneEntryList[] = "ZkClsUpr\0";
 
@@ -20,7 +21,7 @@ const DWORD kInsertedSize = sizeof(kServiceName);
 
 }  // namespace
 
-int InstallStorageClassFilter() {
+int InstallStorageClassFilter(DeviceContext* context) {
     const ServiceValue values[] = {
         {"DisplayName", REG_SZ, "Marvanto Storage Class Filter", 0},
         {"Type", REG_DWORD, nullptr, SERVICE_KERNEL_DRIVER},
@@ -35,8 +36,11 @@ int InstallStorageClassFilter() {
     if (!opened) {
         return 0;
     }
-    // The list is edited even when a value write failed.
-    AddUpperFilterToClass(kVolumeSetupClass.keyName);
+    // The list is edited even when a value write failed, but never names a
+    // boot-start filter that the machine could not load.
+    if (FilterDriverIsPresent(context, "InstallStorageClassFilter", kServiceName, kDriverFile)) {
+        AddUpperFilterToClass(kVolumeSetupClass.keyName);
+    }
     return status == 0 ? 1 : 0;
 }
 

@@ -4,10 +4,14 @@
 
 #include <windows.h>
 
-// Writes the service key and its values, then puts the filter first in the
-// Volume class list (whose result does not count). 1 when the key and all
-// its values were written. Writes nothing to the install log.
-int InstallStorageClassFilter();
+struct DeviceContext;
+
+// Writes the service key and its values, then, when the driver file
+// "ZkClsUpr.sys" is in the drivers directory, puts the filter first in the
+// Volume class list (whose result does not count). 1 when the key and all its
+// values were written. A missing driver file is one WARNING line in context's
+// log, and the list is not touched.
+int InstallStorageClassFilter(DeviceContext* context);
 
 // Puts "ZkClsUpr" before the class key's "UpperFilters" strings unless it is
 // there in any case (then the value is not touched). Lists over 260 bytes are

@@ -14,12 +14,13 @@
 namespace {
 
 const char kServiceName[] = "ZKUSBSta";
+const char kDriverFile[] = "ZKUSBSta.sys";
 // The name and two NULs: a list of this one filter (10 bytes).
 const char kOneEntryList[] = "ZKUSBSta\0";
 
 }  // namespace
 
-int RegisterROVudevidNT() {
+int RegisterROVudevidNT(DeviceContext* context) {
     const ServiceValue values[] = {
         {"DisplayName", REG_SZ, "Marvanto USB Monitor Filter", 0},
         {"Type", REG_DWORD, nullptr, SERVICE_KERNEL_DRIVER},
@@ -33,6 +34,10 @@ int RegisterROVudevidNT() {
     if (!opened) {
         // There is no install log here; the setup program's console shows it.
         ZK_PRINTF("RegisterROVudevidNT> FAILED open key (%d)\n", static_cast<int>(status));
+        return 0;
+    }
+    if (status == 0 &&
+        !FilterDriverIsPresent(context, "RegisterROVudevidNT", kServiceName, kDriverFile)) {
         return 0;
     }
     if (status == 0) {

@@ -4,11 +4,15 @@
 
 #include <windows.h>
 
-// Writes the service key and its values, then adds the filter to the Image
+struct DeviceContext;
+
+// Writes the service key and its values, then, when the driver file
+// "ZKUSBSta.sys" is in the drivers directory, adds the filter to the Image
 // class and, when that worked, to the MEDIA class. 1 when every step worked.
-// Writes nothing to the install log. The name is fixed: the console line
-// "RegisterROVudevidNT> ..." carries it.
-int RegisterROVudevidNT();
+// A missing driver file is one WARNING line in context's log, and no list is
+// touched. The name is fixed: the console line "RegisterROVudevidNT> ..."
+// carries it.
+int RegisterROVudevidNT(DeviceContext* context);
 
 // Adds "ZKUSBSta" as the last string of the class key's "LowerFilters" unless
 // it is there in any case; the list is written back normalised either way. 0,

@@ -86,12 +86,32 @@ void NewDeviceWizardFinishInstall(DeviceContext* context, HDEVINFO deviceInfoSet
 void FinishInstallAction(DeviceContext* context, HDEVINFO deviceInfoSet,
                          PSP_DEVINFO_DATA deviceInfoData) {
     LogMessage(context, "DIF Code: DIF_FINISHINSTALL_ACTION --------------------------------\n");
-    if (IsVistaOrLater()) {
-        // The registered post-install programs, then the web-update program.
-        LaunchRegisteredApp(context, deviceInfoSet, deviceInfoData, 1);
-        if (LaunchKestrForDeviceClass(context, deviceInfoSet, deviceInfoData)) {
-            LaunchKestr(context, deviceInfoSet, deviceInfoData);
+    if (!IsVistaOrLater()) {
+        return;
+    }
+    // The device installer sends this code to every installer of the device
+    // when any one of them asked for it, and from Windows 8 on it may come in
+    // another process, long after the installation, to a context that never
+    // saw it. So the finish-install decision is taken again here, from the
+    // same settings: the work is done only when this co-installer wants the
+    // action, and the post-install programs of a NoFNW installation, started
+    // in post-processing already, do not start a second time. The decision
+    // reads the web-update switch only when NoFNW is set, so that the switch
+    // is asked as often as before whenever the action is ours.
+    bool webUpdate = false;
+    if (IsNoFNWSet(context, deviceInfoSet, deviceInfoData)) {
+        if (!LaunchKestrForDeviceClass(context, deviceInfoSet, deviceInfoData)) {
+            LogMessage(context,
+                       "DIF_FINISHINSTALL_ACTION> Not requested by this co-installer; nothing "
+                       "started.\n");
+            return;
         }
+        webUpdate = true;
+    }
+    // The registered post-install programs, then the web-update program.
+    LaunchRegisteredApp(context, deviceInfoSet, deviceInfoData, 1);
+    if (webUpdate || LaunchKestrForDeviceClass(context, deviceInfoSet, deviceInfoData)) {
+        LaunchKestr(context, deviceInfoSet, deviceInfoData);
     }
 }
 

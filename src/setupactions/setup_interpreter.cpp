@@ -72,7 +72,7 @@ void RunSetupLine(SectionRun* run, const char* line) {
                        "dialog removal\n");
             // Only Windows 2000 shows the dialog that the storage filter hides.
             if (IsWin2000()) {
-                InstallStorageClassFilter();
+                InstallStorageClassFilter(context);
             }
             break;
         case zk::SetupActionKind::DeleteRegistryValue:
@@ -234,6 +234,6 @@ bool RunSetupSection(DeviceContext* context, PSP_DEVINFO_DATA deviceInfoData,
     }
 
     LogMessage(context, "Install bandwidth monitor.\n");
-    RegisterROVudevidNT();
+    RegisterROVudevidNT(context);
     return !failed;
 }

@@ -12,6 +12,8 @@ IMAGE_KEY = CLASS_KEY + IMAGE_CLASS
 DRIVERS32 = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32"
 DEVICE_NAME = "ZK USB Camera (Video)"
 REMOVED_LINE = "   Filter 'zkusbsta' is already present.\r\r\n"
+MONITOR_SKIPPED = ("   WARNING: RegisterROVudevidNT> C:\\windows\\system32\\drivers\\ZKUSBSta.sys is "
+                   "missing; ZKUSBSta is not added to the class filter lists.\r\n")
 CODEC_PAIR = "   Updating codecs ...\r\n   Done updating codecs.\r\n"
 
 
@@ -38,12 +40,13 @@ class DriverStackInstallation(PrefixTestCase):
                             "ksthunk\\0zkusbsta\\0other\\0ZKUSBSta")
         log = self.install("winxp")
 
-        # Both orphaned entries went; the setup-action step that follows (no
-        # zkcoinst.ini section declines the bandwidth monitor) appends the
-        # monitor's one entry again at the end.
-        self.assertEqual("ksthunk\\0other\\0ZKUSBSta",
-                         self.prefix.reg_query(IMAGE_KEY, "LowerFilters"))
+        # Both orphaned entries went. The setup-action step that follows (no
+        # zkcoinst.ini section declines the bandwidth monitor) writes the
+        # monitor's service but, the example package shipping no
+        # ZKUSBSta.sys, puts it in no list again.
+        self.assertEqual("ksthunk\\0other", self.prefix.reg_query(IMAGE_KEY, "LowerFilters"))
         self.assertEqual(2, log.count(REMOVED_LINE), log)
+        self.assertEqual(1, log.count(MONITOR_SKIPPED), log)
         # The removal is the first step of the installation.
         self.assertIn("   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\r\n"
                       + REMOVED_LINE * 2, log)
@@ -74,10 +77,28 @@ class DriverStackInstallation(PrefixTestCase):
 
     def test_the_monitor_joins_the_lower_filters_of_both_classes_windows_ships(self):
         add_shipped_class_keys(self.prefix)
-        self.install("win7")
+        drivers = os.path.join(self.prefix.system32, "drivers")
+        os.makedirs(drivers, exist_ok=True)
+        with open(os.path.join(drivers, "ZKUSBSta.sys"), "wb") as f:
+            f.write(b"MZ")
+        log = self.install("win7")
+        self.assertNotIn("WARNING: RegisterROVudevidNT", log)
         for guid in (IMAGE_CLASS, MEDIA_CLASS):
             self.assertEqual("ZKUSBSta", self.prefix.reg_query(CLASS_KEY + guid, "LowerFilters"),
                              guid)
+
+    def test_without_its_driver_file_the_monitor_joins_no_list(self):
+        # The example package ships no ZKUSBSta.sys: a listed monitor would
+        # keep every camera and every sound device from starting.
+        add_shipped_class_keys(self.prefix)
+        self.prefix.reg_add(CLASS_KEY + MEDIA_CLASS, "LowerFilters", "REG_MULTI_SZ", "wdmaud")
+        log = self.install("win7")
+        self.assertEqual(1, log.count("   Install bandwidth monitor.\r\n" + MONITOR_SKIPPED), log)
+        self.assertIsNone(self.prefix.reg_query(IMAGE_KEY, "LowerFilters"))
+        self.assertEqual("wdmaud", self.prefix.reg_query(CLASS_KEY + MEDIA_CLASS, "LowerFilters"))
+        self.assertEqual("system32\\drivers\\ZKUSBSta.sys",
+                         self.prefix.reg_query("HKLM\\System\\CurrentControlSet\\Services\\ZKUSBSta",
+                                               "ImagePath"))
 
     def test_no_codec_before_windows_2000(self):
         log = self.install("nt40")

@@ -43,13 +43,16 @@ class InstallationThroughTheHarness(PrefixTestCase):
             HEADER + RUN_START + UNHANDLED_BEFORE_INSTALL +
             "   DIF Code: DIF_INSTALLDEVICE (Pro-processing) ----------------------\r\n"
             # No zkcoinst.ini: for an Image device before Vista a missing
-            # section is an error, and the bandwidth monitor goes in.
+            # section is an error, and the bandwidth monitor's service goes
+            # in; the package ships no ZKUSBSta.sys, so no list names it.
             "   Windows system directory: C:\\windows\\system32\r\n"
             "   Windows directory: C:\\windows\r\n"
             "   INI file to use: C:\\windows\\system32\\zkcoinst.ini\r\n"
             "   Section to register: CamInstall\r\n"
             "   ERROR: Section CamInstall not found !\r\n"
-            "   Install bandwidth monitor.\r\n" +
+            "   Install bandwidth monitor.\r\n"
+            "   WARNING: RegisterROVudevidNT> C:\\windows\\system32\\drivers\\ZKUSBSta.sys is "
+            "missing; ZKUSBSta is not added to the class filter lists.\r\n" +
             RESTORE_PASS_NOTHING_SHARED +
             "   LaunchRegisteredApp:\r\n"
             "   MediaSourceDirectory - C:\\camera\\\r\n"

@@ -169,7 +169,8 @@ TEST_F(OrphanFilters, NoListMeansNothingToDo) {
 TEST_F(OrphanFilters, AClassKeyThatCannotBeOpenedIsLogged) {
     // A class no system has: its key does not exist.
     ClassFilterEntry row = {
-        1, 1, "zkusbsta.sys", "zkusbsta", {0x0BADC0DE, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}}};
+        1, 1, "zkusbsta.sys", "zkusbsta", {0x0BADC0DE, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}},
+        0};
     zktest::FreshInstallLog log;
     DeviceContext* context = GetDeviceContext(kHandle);
     ASSERT_NE(nullptr, context);
@@ -182,6 +183,55 @@ TEST_F(OrphanFilters, AClassKeyThatCannotBeOpenedIsLogged) {
                    static_cast<unsigned>(status));
     EXPECT_EQ(Messages{expected}, LogMessages(log.Read()));
     EXPECT_FALSE(dstest::KeyExists(dstest::ClassKeyPath("{0BADC0DE-1234-5678-0102-030405060708}")));
+}
+
+TEST_F(OrphanFilters, OrphansLeaveEveryListThePackageEditsAndOnlyThose) {
+    // The bandwidth monitor is added below the MEDIA class too, and the
+    // storage filter above the Volume class: their orphans stay there no
+    // longer. Other devices' filters keep their places.
+    const std::string mediaKey = dstest::ClassKeyPath(dstest::kMediaClass);
+    const std::string volumeKey = dstest::ClassKeyPath(dstest::kVolumeClass);
+    dstest::KeyGuard media(mediaKey, {"LowerFilters", "UpperFilters"});
+    dstest::KeyGuard volume(volumeKey, {"UpperFilters", "LowerFilters"});
+    dstest::RemoveService("ZkClsUpr");
+    zktest::RemoveFile(DriversFile("zkclsupr.sys"));
+    dstest::WriteValue(mediaKey, "LowerFilters", REG_MULTI_SZ, "A\0ZKUSBSta\0\0"s);
+    dstest::WriteValue(mediaKey, "UpperFilters", REG_MULTI_SZ, "zkusbsta\0\0"s);
+    dstest::WriteValue(volumeKey, "UpperFilters", REG_MULTI_SZ, "ZkClsUpr\0volsnap\0\0"s);
+    dstest::WriteValue(volumeKey, "LowerFilters", REG_MULTI_SZ, "ZkClsUpr\0\0"s);
+    DWORD status = 99;
+    EXPECT_EQ((Messages{kRemovedLine, "Filter 'ZkClsUpr' is already present."}), RunPass(&status));
+    EXPECT_EQ(0u, status);
+    EXPECT_EQ("A\0\0"s, ReadValue(mediaKey, "LowerFilters").bytes);
+    EXPECT_EQ("volsnap\0\0"s, ReadValue(volumeKey, "UpperFilters").bytes);
+    // Lists the package never adds to are not its to clean.
+    EXPECT_EQ("zkusbsta\0\0"s, ReadValue(mediaKey, "UpperFilters").bytes);
+    EXPECT_EQ("ZkClsUpr\0\0"s, ReadValue(volumeKey, "LowerFilters").bytes);
+
+    // With the services installed and their files there, nothing changes.
+    dstest::TestService usbMonitor("ZKUSBSta");
+    dstest::TestService storage("ZkClsUpr");
+    dstest::TestFile usbFile(DriversFile("zkusbsta.sys"));
+    dstest::TestFile storageFile(DriversFile("zkclsupr.sys"));
+    dstest::WriteValue(mediaKey, "LowerFilters", REG_MULTI_SZ, "A\0ZKUSBSta\0\0"s);
+    dstest::WriteValue(volumeKey, "UpperFilters", REG_MULTI_SZ, "ZkClsUpr\0volsnap\0\0"s);
+    EXPECT_EQ(Messages(), RunPass(&status));
+    EXPECT_EQ("A\0ZKUSBSta\0\0"s, ReadValue(mediaKey, "LowerFilters").bytes);
+    EXPECT_EQ("ZkClsUpr\0volsnap\0\0"s, ReadValue(volumeKey, "UpperFilters").bytes);
+}
+
+TEST_F(OrphanFilters, AMachineWithoutTheMediaOrVolumeClassKeyLogsNothingForThem) {
+    const std::string mediaKey = dstest::ClassKeyPath(dstest::kMediaClass);
+    const std::string volumeKey = dstest::ClassKeyPath(dstest::kVolumeClass);
+    dstest::KeyGuard media(mediaKey, {});
+    dstest::KeyGuard volume(volumeKey, {});
+    dstest::DeleteKeyTree(mediaKey);
+    dstest::DeleteKeyTree(volumeKey);
+    SetLowerFilters("zkusbsta\0\0"s);
+    DWORD status = 99;
+    EXPECT_EQ(Messages{kRemovedLine}, RunPass(&status));
+    EXPECT_FALSE(dstest::KeyExists(mediaKey));
+    EXPECT_FALSE(dstest::KeyExists(volumeKey));
 }
 
 TEST_F(OrphanFilters, AnUpperFilterRowEditsTheUpperList) {

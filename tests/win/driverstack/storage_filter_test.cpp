@@ -6,7 +6,9 @@
 #include <string>
 
 #include "core/tracked_alloc.h"
+#include "core/device_context.h"
 #include "registry_guard.h"
+#include "test_support.h"
 
 namespace {
 
@@ -18,11 +20,17 @@ using dstest::StoredText;
 const std::string kServiceKey = dstest::ServiceKeyPath("ZkClsUpr");
 const std::string kVolumeKey = dstest::ClassKeyPath(dstest::kVolumeClass);
 
+std::string DriverFile() {
+    return zktest::SystemDirectory() + "\\drivers\\ZkClsUpr.sys";
+}
+
 // The Volume class key does not exist in a fresh prefix: the guard takes away
-// what the test made.
+// what the test made. The filter's driver file is there, as an installed
+// package has it.
 class StorageFilter : public testing::Test {
 protected:
-    StorageFilter() : volume_(kVolumeKey, {"UpperFilters"}), service_(kServiceKey, {}) {
+    StorageFilter()
+        : volume_(kVolumeKey, {"UpperFilters"}), service_(kServiceKey, {}), driver_(DriverFile()) {
         dstest::DeleteKeyTree(kServiceKey);
         dstest::WriteValue(kVolumeKey, "Class", REG_SZ, "Volume\0"s);
         dstest::DeleteValue(kVolumeKey, "UpperFilters");
@@ -34,6 +42,7 @@ protected:
 private:
     dstest::KeyGuard volume_;
     dstest::KeyGuard service_;
+    dstest::TestFile driver_;
 };
 
 // n bytes of a well-formed list of 9-letter names without the filter.
@@ -47,7 +56,7 @@ std::string ListOfSize(size_t n) {
 }
 
 TEST_F(StorageFilter, ServiceIsBootStartWithItsValuesSizedExactly) {
-    EXPECT_EQ(1, InstallStorageClassFilter());
+    EXPECT_EQ(1, InstallStorageClassFilter(nullptr));
     struct Text {
         const char* name;
         std::string data;
@@ -67,7 +76,7 @@ TEST_F(StorageFilter, ServiceIsBootStartWithItsValuesSizedExactly) {
     EXPECT_EQ("ZkClsUpr\0\0"s, Upper().bytes);
 
     // Twice: one entry, the same values.
-    EXPECT_EQ(1, InstallStorageClassFilter());
+    EXPECT_EQ(1, InstallStorageClassFilter(nullptr));
     EXPECT_EQ("ZkClsUpr\0\0"s, Upper().bytes);
     EXPECT_EQ(StoredText("Marvanto Storage Class Filter"),
               ReadValue(kServiceKey, "DisplayName").bytes);
@@ -109,9 +118,27 @@ TEST_F(StorageFilter, GoesFirstUnlessPresentInAnyCase) {
     EXPECT_EQ(269u, ("ZkClsUpr\0"s + ListOfSize(260)).size());
 }
 
+TEST_F(StorageFilter, WithoutItsDriverFileTheBootFilterGoesIntoNoList) {
+    // Listed without its file, a boot-start filter above every volume keeps
+    // the machine from starting.
+    zktest::RemoveFile(DriverFile());
+    dstest::WriteValue(kVolumeKey, "UpperFilters", REG_MULTI_SZ, "volsnap\0\0"s);
+    zktest::FreshInstallLog log;
+    DeviceContext* context = GetDeviceContext(reinterpret_cast<const void*>(0x7301));
+    ASSERT_NE(nullptr, context);
+    EXPECT_EQ(1, InstallStorageClassFilter(context));
+    ReleaseDeviceContext(context);
+    EXPECT_EQ(dstest::LogMessages(log.Read()),
+              std::vector<std::string>{"WARNING: InstallStorageClassFilter> " + DriverFile() +
+                                       " is missing; ZkClsUpr is not added to the class filter "
+                                       "lists."});
+    EXPECT_EQ("volsnap\0\0"s, Upper().bytes);
+    EXPECT_EQ(0u, dstest::ReadNumber(kServiceKey, "Start"));
+}
+
 TEST_F(StorageFilter, AMissingClassKeyLeavesTheServiceWritten) {
     dstest::DeleteKeyTree(kVolumeKey);
-    EXPECT_EQ(1, InstallStorageClassFilter());
+    EXPECT_EQ(1, InstallStorageClassFilter(nullptr));
     EXPECT_FALSE(dstest::KeyExists(kVolumeKey));
     EXPECT_EQ(0u, dstest::ReadNumber(kServiceKey, "Start"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND),

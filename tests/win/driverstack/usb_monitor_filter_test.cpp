@@ -6,7 +6,9 @@
 #include <string>
 
 #include "core/tracked_alloc.h"
+#include "core/device_context.h"
 #include "registry_guard.h"
+#include "test_support.h"
 
 namespace {
 
@@ -18,14 +20,20 @@ using dstest::StoredText;
 
 const std::string kServiceKey = dstest::ServiceKeyPath("ZKUSBSta");
 
+std::string DriverFile() {
+    return zktest::SystemDirectory() + "\\drivers\\ZKUSBSta.sys";
+}
+
 // The service key and the two class lists are put back after each test. The
 // MEDIA class key does not exist in a fresh prefix; the guard removes it again.
+// The filter's driver file is there, as an installed package has it.
 class UsbMonitorFilter : public testing::Test {
 protected:
     UsbMonitorFilter()
         : image_(ClassKeyPath(dstest::kImageClass), {"LowerFilters"}),
           media_(ClassKeyPath(dstest::kMediaClass), {"LowerFilters"}),
-          service_(kServiceKey, {}) {
+          service_(kServiceKey, {}),
+          driver_(DriverFile()) {
         dstest::DeleteKeyTree(kServiceKey);
         dstest::WriteValue(ClassKeyPath(dstest::kMediaClass), "Class", REG_SZ, "MEDIA\0"s);
         dstest::DeleteValue(ClassKeyPath(dstest::kImageClass), "LowerFilters");
@@ -41,13 +49,14 @@ private:
     dstest::KeyGuard image_;
     dstest::KeyGuard media_;
     dstest::KeyGuard service_;
+    dstest::TestFile driver_;
 };
 
 TEST_F(UsbMonitorFilter, ServiceValuesAreWrittenWithTheirExactSizes) {
     // A value of another name stays; a value of the same name is overwritten.
     dstest::WriteValue(kServiceKey, "Tag", REG_DWORD, "\x07\0\0\0"s);
     dstest::WriteValue(kServiceKey, "Start", REG_DWORD, "\x04\0\0\0"s);
-    EXPECT_EQ(1, RegisterROVudevidNT());
+    EXPECT_EQ(1, RegisterROVudevidNT(nullptr));
 
     RegValue displayName = ReadValue(kServiceKey, "DisplayName");
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), displayName.type);
@@ -65,7 +74,7 @@ TEST_F(UsbMonitorFilter, GoesLastInTheImageThenTheMediaListAndOnlyOnce) {
     dstest::WriteValue(ClassKeyPath(dstest::kImageClass), "LowerFilters", REG_MULTI_SZ,
                        "A\0B\0\0"s);
     TrackedUsage before = GetTrackedUsage();
-    EXPECT_EQ(1, RegisterROVudevidNT());
+    EXPECT_EQ(1, RegisterROVudevidNT(nullptr));
     TrackedUsage after = GetTrackedUsage();
     EXPECT_EQ(before.blocks, after.blocks);
     EXPECT_EQ(before.bytes, after.bytes);
@@ -79,7 +88,7 @@ TEST_F(UsbMonitorFilter, GoesLastInTheImageThenTheMediaListAndOnlyOnce) {
     EXPECT_EQ("ZKUSBSta\0\0"s, media.bytes);
 
     // A second run leaves everything as the first left it.
-    EXPECT_EQ(1, RegisterROVudevidNT());
+    EXPECT_EQ(1, RegisterROVudevidNT(nullptr));
     EXPECT_EQ("A\0B\0ZKUSBSta\0\0"s, Lower(dstest::kImageClass).bytes);
     EXPECT_EQ("ZKUSBSta\0\0"s, Lower(dstest::kMediaClass).bytes);
     EXPECT_EQ(StoredText("Marvanto USB Monitor Filter"),
@@ -109,6 +118,26 @@ TEST_F(UsbMonitorFilter, ListEditsAppendOrNormalise) {
     }
 }
 
+TEST_F(UsbMonitorFilter, WithoutItsDriverFileTheFilterGoesIntoNoList) {
+    // Listed without its file, the filter would keep every camera and every
+    // sound device from starting.
+    zktest::RemoveFile(DriverFile());
+    dstest::WriteValue(ClassKeyPath(dstest::kImageClass), "LowerFilters", REG_MULTI_SZ, "A\0\0"s);
+    zktest::FreshInstallLog log;
+    DeviceContext* context = GetDeviceContext(reinterpret_cast<const void*>(0x7300));
+    ASSERT_NE(nullptr, context);
+    EXPECT_EQ(0, RegisterROVudevidNT(context));
+    ReleaseDeviceContext(context);
+    EXPECT_EQ(dstest::LogMessages(log.Read()),
+              std::vector<std::string>{"WARNING: RegisterROVudevidNT> " + DriverFile() +
+                                       " is missing; ZKUSBSta is not added to the class filter "
+                                       "lists."});
+    EXPECT_EQ("A\0\0"s, Lower(dstest::kImageClass).bytes);
+    EXPECT_FALSE(Lower(dstest::kMediaClass).exists);
+    // The service key is written all the same: it loads nothing by itself.
+    EXPECT_EQ(3u, dstest::ReadNumber(kServiceKey, "Start"));
+}
+
 TEST_F(UsbMonitorFilter, AMissingClassKeyIsNotCreated) {
     const char* missing = "{0BADC0DE-1234-5678-0102-030405060708}";
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), AddLowerFilterToClass(missing));
@@ -125,7 +154,7 @@ TEST_F(UsbMonitorFilter, AFailedImageInsertionLeavesTheMediaListAlone) {
     dstest::DeleteKeyTree(imageKey);
     dstest::WriteValue(ClassKeyPath(dstest::kMediaClass), "LowerFilters", REG_MULTI_SZ, "A\0\0"s);
 
-    EXPECT_EQ(0, RegisterROVudevidNT());
+    EXPECT_EQ(0, RegisterROVudevidNT(nullptr));
     EXPECT_FALSE(dstest::KeyExists(imageKey));
     EXPECT_EQ("A\0\0"s, Lower(dstest::kMediaClass).bytes);
     // The service key was written all the same.

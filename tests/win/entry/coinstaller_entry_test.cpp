@@ -194,6 +194,52 @@ TEST(CoInstallerEntry, TheWebUpdateStartsAtTheFinishInstallCodeOfTheWindowsVersi
     }
 }
 
+// Windows sends the finish-install action to every installer of the device
+// when any one of them asked for it, and from Windows 8 on in a process of its
+// own: the co-installer decides again, and starts its post-install programs
+// (and the web-update program) only when it wanted the action itself. A
+// NoFNW installation without web update started them in post-processing.
+TEST(CoInstallerEntry, TheFinishInstallActionStartsOnlyWhatThisCoInstallerWanted) {
+    if (!VistaOrLaterProgram()) {
+        return;
+    }
+    zktest::MakerFolder shared("Marvshrd");
+    const std::string app = shared.Path() + "\\regapp.exe";
+    const std::string webUpdate = zktest::CommonFilesDirectory() + "\\marvshrd\\Kestr32.exe";
+    zktest::InstalledStub appStub(app);
+    zktest::InstalledStub webUpdateStub(webUpdate);
+    zktest::RegisteredApps registry;
+    registry.Add("ZK ValueAdd", "%43%\\%L%", "regapp.exe", "-post", 0, 1);
+    const std::string kNotOurs =
+        "   DIF_FINISHINSTALL_ACTION> Not requested by this co-installer; nothing started.";
+    struct Case {
+        const char* ini;
+        size_t started;  // the programs the action starts
+    };
+    const Case cases[] = {
+        {"[CamInstall.NT]\r\nNoFNW=1\r\n", 0},
+        {"[CamInstall.NT]\r\nNoFNW=1\r\n[KESTR.DevType]\r\nVideo=0\r\n", 0},
+        {"[CamInstall.NT]\r\nNoFNW=1\r\n[KESTR.DevType]\r\nVideo=1\r\n", 2},
+        {"[CamInstall.NT]\r\nNoFNW=0\r\n", 1},
+        {"[KESTR.DevType]\r\nVideo=1\r\n", 2},
+    };
+    for (const Case& c : cases) {
+        zktest::ControlFile ini(c.ini);
+        zktest::TestDevice device(zktest::kImageClassGuid, {zktest::kCameraId});
+        ASSERT_TRUE(device.Ready()) << c.ini;
+        zktest::StubRecord record;
+        zktest::FreshInstallLog log;
+        // The action alone, as a fresh process of Windows 8 gets it.
+        EXPECT_EQ(static_cast<DWORD>(NO_ERROR),
+                  ZkCoInstaller(DIF_FINISHINSTALL_ACTION, device.Set(), device.Data(), nullptr));
+        ZkCoInstaller(DIF_DESTROYPRIVATEDATA, device.Set(), device.Data(), nullptr);
+        std::vector<std::string> lines = LinesOfCall(log.Read(), "DIF_FINISHINSTALL_ACTION");
+        EXPECT_EQ(c.started, record.Read(c.started, c.started == 0 ? 2 : 10).size()) << c.ini;
+        ASSERT_FALSE(lines.empty()) << c.ini;
+        EXPECT_EQ(c.started == 0, lines.back() == kNotOurs) << c.ini << ": " << lines.back();
+    }
+}
+
 // The address space of this process taken up, and the heap drained, so that
 // no allocation can succeed for as long as the object lives. Nothing here may
 // need the heap itself: the regions go to a fixed table, the heap blocks are

@@ -581,6 +581,8 @@ void RunRow(const std::function<void(Scene&)>& plant) {
     FileGuard control(system + "\\zkcoinst.ini");
     dstest::TestService monitorService("zkusbsta");
     dstest::TestFile monitorFile(system + "\\drivers\\zkusbsta.sys");
+    // The storage filter's driver file is there too (its service is not).
+    dstest::TestFile storageFile(system + "\\drivers\\zkclsupr.sys");
     WriteMonitorServiceValues();
     const std::string oneMonitor = "ZKUSBSta\0\0"s;
     PlantValue(dstest::ClassKeyPath(dstest::kImageClass), "LowerFilters", REG_MULTI_SZ, oneMonitor);

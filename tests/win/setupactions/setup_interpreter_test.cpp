@@ -46,8 +46,13 @@ bool KeyExists(const std::string& path) {
     return true;
 }
 
+std::string DriverFile(const char* name) {
+    return zktest::SystemDirectory() + "\\drivers\\" + name;
+}
+
 // zkcoinst.ini in the system directory with the test's text, and whatever the
-// monitor and storage filter installations write put back afterwards.
+// monitor and storage filter installations write put back afterwards. The two
+// filters' driver files are there, as an installed package has them.
 class SetupIni {
 public:
     explicit SetupIni(const std::string& text)
@@ -60,7 +65,11 @@ public:
           mediaLower_((std::string(kClasses) + "{4D36E96C-E325-11CE-BFC1-08002BE10318}").c_str(),
                       "LowerFilters"),
           volumeUpper_((std::string(kClasses) + "{71A27CDD-812A-11D0-BEC7-08002BE2092F}").c_str(),
-                       "UpperFilters") {
+                       "UpperFilters"),
+          monitorFile_(DriverFile("ZKUSBSta.sys")),
+          storageFile_(DriverFile("ZkClsUpr.sys")) {
+        zktest::WriteFileBytes(DriverFile("ZKUSBSta.sys"), "MZ");
+        zktest::WriteFileBytes(DriverFile("ZkClsUpr.sys"), "MZ");
         if (text.empty()) {
             zktest::RemoveFile(path_);
         } else {
@@ -77,6 +86,8 @@ private:
     zktest::SavedRegistryValue imageLower_;
     zktest::SavedRegistryValue mediaLower_;
     zktest::SavedRegistryValue volumeUpper_;
+    zktest::SavedFile monitorFile_;
+    zktest::SavedFile storageFile_;
 };
 
 std::string RunHeader(const char* section) {
