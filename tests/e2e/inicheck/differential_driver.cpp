@@ -4,6 +4,7 @@
 //
 //   differential_driver LIST
 //
+// It prints the Windows version it is told ("windows 5.1"), then runs the cases.
 // LIST names one case folder per line. A folder holds zkcoinst.ini (or none)
 // and case.txt, whose lines say what to do, in order:
 //
@@ -12,6 +13,8 @@
 //   regdword KEY<TAB>NAME           a DWORD value 7 set under HKLM\KEY (the key made)
 //   regdel KEY<TAB>NAME             a value removed
 //   check ARG                       one argument of zkinicheck (the program name comes first)
+//   checkrun NAME                   zkinicheck run on the arguments so far, its report and
+//                                   "exit status: N" to the file NAME of the folder
 //   entry SECTION                   the run: SetupEntryPoint with SECTION (may be empty)
 //   install INF<TAB>CLASS<TAB>HWID...  the run: a device installation through the harness
 //                                   (hardware IDs separated by tabs)
@@ -21,8 +24,7 @@
 // Before the run the folder's zkcoinst.ini goes to <system directory>\zkcoinst.ini
 // and the log is removed; programs the DLL starts record themselves in
 // started.txt of the folder (ZK_STUB_RECORD). Afterwards the folder gets
-// zkcoinst.log, registry.txt, checker.txt (the report and "exit status: N")
-// and result.txt.
+// zkcoinst.log, registry.txt and result.txt.
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -138,6 +140,20 @@ void DumpKey(const std::string& path, std::string* out) {
     }
 }
 
+// zkinicheck on arguments (the program name first): its report and exit
+// status into the file at path.
+void RunChecker(const std::vector<std::string>& arguments, const std::string& path) {
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    std::string report;
+    std::string errors;
+    int status =
+        zk::inicheck::RunIniCheck(static_cast<int>(argv.size()), argv.data(), &report, &errors);
+    (void)WriteFileBytes(path, report + errors + "exit status: " + std::to_string(status) + "\n");
+}
+
 struct Dll {
     CoInstallerProc coInstaller;
     SetupEntryProc setupEntry;
@@ -200,6 +216,9 @@ void RunCase(const std::string& folder, const Dll& dll, const std::string& syste
             SHDeleteValueA(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str());
         } else if (op == "check") {
             checkArguments.push_back(argument);
+        } else if (op == "checkrun") {
+            RunChecker(checkArguments, folder + "\\" + argument);
+            checkArguments.resize(1);
         } else if (op == "dump" || op == "dumpvalue") {
             dumps.push_back(line);
         } else if (op == "entry") {
@@ -253,16 +272,6 @@ void RunCase(const std::string& folder, const Dll& dll, const std::string& syste
     }
     (void)WriteFileBytes(folder + "\\registry.txt", registry);
 
-    std::vector<const char*> argv;
-    for (const std::string& argument : checkArguments) {
-        argv.push_back(argument.c_str());
-    }
-    std::string report;
-    std::string errors;
-    int status =
-        zk::inicheck::RunIniCheck(static_cast<int>(argv.size()), argv.data(), &report, &errors);
-    (void)WriteFileBytes(folder + "\\checker.txt",
-                         report + errors + "exit status: " + std::to_string(status) + "\n");
     (void)WriteFileBytes(folder + "\\result.txt", result);
 }
 
@@ -294,6 +303,12 @@ int main(int argc, char** argv) {
     if (dll.coInstaller == nullptr || dll.setupEntry == nullptr) {
         (void)fprintf(stderr, "differential_driver: zkcoinst.dll lacks its exports\n");
         return 1;
+    }
+    // The version the DLL will see, for the test to hold against the one it asked for.
+    OSVERSIONINFOA version;
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (GetVersionExA(&version)) {
+        printf("windows %lu.%lu\n", version.dwMajorVersion, version.dwMinorVersion);
     }
     size_t at = 0;
     int cases = 0;

@@ -73,7 +73,6 @@ class Case:
         self.encoding = "ansi"      # ansi, utf16le, utf16le-nomark, utf8, utf16be
         self.text = ""              # the file as text (characters of code page 1252 for ANSI)
         self.ini = b""              # the file's bytes
-        self.has_file = True
 
 
 def _one_of(rng, items):
@@ -140,7 +139,7 @@ def _setup_line(rng, install_mode):
     return line
 
 
-def _section_lines(rng, install_mode):
+def _section_lines(rng, install_mode, fewest=0):
     if rng.random() < 0.12:
         # Past the 500-character read, at times just at its end.
         lines = []
@@ -157,7 +156,7 @@ def _section_lines(rng, install_mode):
             if len(last) - excess > 8:
                 lines[-1] = last[:len(last) - excess - 4] + last[-4:]
         return lines
-    return [_setup_line(rng, install_mode) for _ in range(rng.randrange(0, 9))]
+    return [_setup_line(rng, install_mode) for _ in range(rng.randrange(fewest, 9))]
 
 
 def _switch_sections(rng, version):
@@ -234,7 +233,9 @@ def generate(seed, index, versions):
         header = "[" + _case_variant(rng, wanted) + "]"
         if rng.random() < 0.05:
             header = "[" + wanted + ".NT]"
-        sections.append((header, _section_lines(rng, case.mode == "install")))
+        # The section run has lines more often than not.
+        sections.append((header, _section_lines(rng, case.mode == "install",
+                                                0 if rng.random() < 0.1 else 1)))
     for _ in range(rng.randrange(0, 3)):
         name = _one_of(rng, ENTRY_SECTIONS + [INSTALL_SECTION, ""])
         sections.append(("[" + _case_variant(rng, name) + "]",
@@ -250,5 +251,4 @@ def generate(seed, index, versions):
                    for _ in range(rng.randrange(1, 3))]
     case.text = _render(rng, sections, leading)
     case.ini = _encode(rng, case)
-    case.has_file = rng.random() > 0.02
     return case
