@@ -208,7 +208,7 @@ TEST(IniCheck, DirectoriesShapeThePathsAndTheirLimits) {
         << report.text;
     EXPECT_TRUE(Has(report, "/s \"D:\\WIN\\sub\\zk.ax\"")) << report.text;
     // 14 + 1 + 234 characters fit a path, but not the command line around it.
-    EXPECT_TRUE(Has(report, "not run: command line too long")) << report.text;
+    EXPECT_TRUE(Has(report, "not run (regsvr32): command line too long")) << report.text;
     EXPECT_EQ(1, report.warnings) << report.text;
 }
 
