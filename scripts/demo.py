@@ -193,6 +193,30 @@ def show_packaging(prefix):
     check_package(prefix, package)
 
 
+def show_monitor_with_its_file(prefix, package):
+    """The example package ships no ZKUSBSta.sys, so the installation above put
+    the bandwidth monitor in no class list (a listed filter without its file
+    keeps every device of the class from starting). With the file in the
+    drivers folder, a second installation adds it."""
+    heading("The bandwidth monitor once its driver file is there")
+    drivers = os.path.join(prefix.system32, "drivers")
+    os.makedirs(drivers, exist_ok=True)
+    with open(os.path.join(drivers, "ZKUSBSta.sys"), "wb") as f:
+        f.write(b"MZ")
+    print("C:\\windows\\system32\\drivers\\ZKUSBSta.sys put in place; installing again")
+    result = prefix.harness(package + "\\zkcamera.inf", windows_version=WINDOWS_VERSION,
+                            extra=["--name", DEVICE_NAME])
+    if result.returncode != 0:
+        print(result.stderr.rstrip())
+        return
+    log = (prefix.log() or "").replace("\r\n", "\n")
+    run = log[log.rfind("Start co-installer:"):]
+    for line in run.splitlines():
+        if "bandwidth monitor" in line or "RegisterROVudevidNT" in line:
+            print(line.rstrip("\r"))
+    show_values(prefix, WATCHED_VALUES[:1] + WATCHED_VALUES[2:3])
+
+
 def main():
     heading("The %s build in a %s Wine prefix" % (ARCH, WINEARCH))
     if ARCH == "x64":
@@ -258,6 +282,7 @@ def main():
         print("%s: %s after the installation" % (INSTALLED, file_version(prefix, INSTALLED)))
         show_setup_entry(prefix)
         show_protected_file_in_use(prefix)
+        show_monitor_with_its_file(prefix, package)
 
         show_packaging(prefix)
         return 0

@@ -13,6 +13,7 @@
 #include "core/version_probes.h"
 #include "preserve/file_operations.h"
 #include "preserve/rename_list.h"
+#include "preserve/whole_file.h"
 #include "preserve/wininit_text.h"
 
 namespace {
@@ -20,13 +21,8 @@ namespace {
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingRenames[] = "PendingFileRenameOperations";
 
-// WinInit.ini is a small text file; anything larger than this is not one we
-// would rewrite in memory.
-const DWORD kMaxWinInitSize = 16 * 1024 * 1024;
-
-// Stores the rest of the request once the ".tmp" copy exists and the key is
-// open.
-void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target,
+// Stores the request once the key is open.
+bool AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target,
                             const char* tempPath) {
     char text[MAX_PATH];
     DWORD type = 0;
@@ -43,7 +39,7 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
         GetSystemMessageText(static_cast<DWORD>(status), text, sizeof(text));
         LogMessage(context,
                    "ERROR: Failed to get buffer size for PendingFileRenameOperations. %s\n", text);
-        return;
+        return false;
     }
 
     size_t targetLength = strlen(target);
@@ -60,7 +56,7 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
     if (requested > 0x7FFFFFFF || !buffer) {
         LogMessage(context, "ERROR: Failed to allocate buffer. Requested size=%d.\n",
                    static_cast<int>(requested));
-        return;
+        return false;
     }
 
     // The query may report more than the ANSI data takes; only the bytes the
@@ -71,29 +67,28 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
     if (status != ERROR_SUCCESS) {
         GetSystemMessageText(static_cast<DWORD>(status), text, sizeof(text));
         LogMessage(context, "ERROR: Failed to read PendingFileRenameOperations value. %s\n", text);
-        return;
+        return false;
     }
     if (!IsListValueType(readType)) {
         LogMessage(context,
                    "ERROR: PendingFileRenameOperations is of type %u, not a list; nothing "
                    "scheduled.\n",
                    static_cast<unsigned>(readType));
-        return;
+        return false;
     }
     size_t newSize = 0;
     RenameAppend appended = AppendRenameRequest(buffer.Chars(), static_cast<size_t>(requested),
                                                 readSize, target, tempPath, &newSize);
     if (appended == RenameAppend::AlreadyListed) {
-        // An earlier installation asked for this very move; its copy has just
-        // been made afresh, and a second request would delete the file.
-        return;
+        // This very copy is listed already: once is enough.
+        return true;
     }
     if (appended != RenameAppend::Appended) {
         // Cannot happen with the room reserved above; refused all the same.
         GetSystemMessageText(ERROR_INSUFFICIENT_BUFFER, text, sizeof(text));
         LogMessage(context, "ERROR: Couldn't save the new PendingFileRenameOperations value. %s\n",
                    text);
-        return;
+        return false;
     }
     status = RegSetValueExA(key, kPendingRenames, 0, readType, buffer.Bytes(),
                             static_cast<DWORD>(newSize));
@@ -101,63 +96,6 @@ void AppendToPendingRenames(DeviceContext* context, HKEY key, const char* target
         GetSystemMessageText(static_cast<DWORD>(status), text, sizeof(text));
         LogMessage(context, "ERROR: Couldn't save the new PendingFileRenameOperations value. %s\n",
                    text);
-    }
-}
-
-// Reads the whole file at path into *content; false with the error in *error,
-// and *opened telling whether the file could be opened at all.
-bool ReadWholeFile(const char* path, TrackedBuffer* content, DWORD* size, DWORD* error,
-                   bool* opened) {
-    zk::UniqueFileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    *opened = file.IsValid();
-    if (!file) {
-        *error = GetLastError();
-        return false;
-    }
-    DWORD high = 0;
-    *size = GetFileSize(file.Get(), &high);
-    if (*size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
-        *error = GetLastError();
-        return false;
-    }
-    if (high != 0 || *size > kMaxWinInitSize) {
-        *error = ERROR_FILE_TOO_LARGE;
-        return false;
-    }
-    // One byte more than needed, so that an empty file still gets a block.
-    *content = TrackedBuffer(*size + 1);
-    if (!*content) {
-        *error = ERROR_NOT_ENOUGH_MEMORY;
-        return false;
-    }
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), content->Get(), *size, &read, nullptr)) {
-        *error = GetLastError();
-        return false;
-    }
-    if (read != *size) {
-        *error = ERROR_HANDLE_EOF;
-        return false;
-    }
-    return true;
-}
-
-// Writes bytes to a new file at path and flushes it; false with the error.
-bool WriteNewFile(const char* path, const void* bytes, DWORD size, DWORD* error) {
-    zk::UniqueFileHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        *error = GetLastError();
-        return false;
-    }
-    DWORD written = 0;
-    if (!WriteFile(file.Get(), bytes, size, &written, nullptr) || !FlushFileBuffers(file.Get())) {
-        *error = GetLastError();
-        return false;
-    }
-    if (written != size) {
-        *error = ERROR_DISK_FULL;
         return false;
     }
     return true;
@@ -227,12 +165,7 @@ DWORD ReplaceWinInit(const char* iniPath, const char* newPath, const char* backu
 
 }  // namespace
 
-void SchedulePendingRename(DeviceContext* context, const char* target, const char* source) {
-    zk::FixedText<MAX_PATH> tempPath;
-    // A temporary path that does not fit is like a copy that cannot be made.
-    if (!tempPath.Format("%s.tmp", source) || !CopyFileA(source, tempPath.c_str(), FALSE)) {
-        return;
-    }
+bool SchedulePendingRename(DeviceContext* context, const char* target, const char* staged) {
     zk::UniqueRegKey key;
     LONG status = RegOpenKeyA(HKEY_LOCAL_MACHINE, kSessionManager, key.Receive());
     if (status != ERROR_SUCCESS) {
@@ -242,23 +175,52 @@ void SchedulePendingRename(DeviceContext* context, const char* target, const cha
                    "ERROR: Failed to open \"\\SYSTEM\\CurrentControlSet\\Control\\Session "
                    "Manager\" key. %s\n",
                    text);
-        return;
+        return false;
     }
-    AppendToPendingRenames(context, key.Get(), target, tempPath.c_str());
+    return AppendToPendingRenames(context, key.Get(), target, staged);
 }
 
-void ScheduleWinInitRename(DeviceContext* context, const char* target, const char* source) {
+bool FormWinInitPath(zk::FixedText<MAX_PATH>* path) {
     char windowsDirectory[MAX_PATH];
     UINT length = GetWindowsDirectoryA(windowsDirectory, sizeof(windowsDirectory));
+    return length != 0 && length < sizeof(windowsDirectory) &&
+           path->Format("%s\\WinInit.ini", windowsDirectory);
+}
+
+bool ReadPendingRenames(TrackedBuffer* bytes, DWORD* size) {
+    *size = 0;
+    zk::UniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.Receive()) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD type = 0;
+    DWORD queried = 0;
+    if (RegQueryValueExA(key.Get(), kPendingRenames, nullptr, &type, nullptr, &queried) !=
+            ERROR_SUCCESS ||
+        !IsListValueType(type) || queried > kMaxWholeFileSize) {
+        return false;
+    }
+    // One byte more, so that an empty value still gets a block.
+    *bytes = TrackedBuffer(queried + 1);
+    if (!*bytes || RegQueryValueExA(key.Get(), kPendingRenames, nullptr, &type, bytes->Bytes(),
+                                    &queried) != ERROR_SUCCESS) {
+        *bytes = TrackedBuffer();
+        return false;
+    }
+    *size = queried;
+    return true;
+}
+
+bool ScheduleWinInitRename(DeviceContext* context, const char* target, const char* staged,
+                           const char* spare) {
     zk::FixedText<MAX_PATH> iniPath;
     zk::FixedText<MAX_PATH> newPath;
     zk::FixedText<MAX_PATH> backupPath;
-    if (length == 0 || length >= sizeof(windowsDirectory) ||
-        !iniPath.Format("%s\\WinInit.ini", windowsDirectory) ||
-        !newPath.Format("%s.new", iniPath.c_str()) ||
+    if (!FormWinInitPath(&iniPath) || !newPath.Format("%s.new", iniPath.c_str()) ||
         !backupPath.Format("%s.bak", iniPath.c_str())) {
         LogMessage(context, "ERROR: Couldn't open \"%s\".\n", "WinInit.ini");
-        return;
+        return false;
     }
 
     // The old file stays untouched until its complete successor is beside it.
@@ -275,33 +237,33 @@ void ScheduleWinInitRename(DeviceContext* context, const char* target, const cha
         } else {
             LogMessage(context, "ERROR: Couldn't open \"%s\".\n", iniPath.c_str());
         }
-        return;
+        return false;
     }
-    size_t capacity = WinInitRenameCapacity(oldSize, strlen(target), strlen(source));
+    size_t capacity = WinInitRenameCapacity(oldSize, strlen(target), strlen(staged),
+                                            spare == nullptr ? 0 : strlen(spare));
     TrackedBuffer newContent(static_cast<uint32_t>(capacity));
     size_t newSize = 0;
-    WinInitAdd added = newContent ? AddWinInitRename(oldContent.Chars(), oldSize, target, source,
-                                                     newContent.Chars(), capacity, &newSize)
+    WinInitAdd added = newContent ? AddWinInitRename(oldContent.Chars(), oldSize, target, staged,
+                                                     spare, newContent.Chars(), capacity, &newSize)
                                   : WinInitAdd::NoRoom;
     if (added == WinInitAdd::AlreadyListed) {
-        // An earlier run asked for this very move; a second pair would move
-        // the file away again at the start.
-        return;
+        // This very copy is listed already: once is enough.
+        return true;
     }
     if (added != WinInitAdd::Added) {
         LogMessage(context, "ERROR: Failed to allocate buffer. Requested size=%d.\n",
                    static_cast<int>(capacity));
-        return;
+        return false;
     }
     if (!WriteNewFile(newPath.c_str(), newContent.Get(), static_cast<DWORD>(newSize), &error)) {
         DeleteFileA(newPath.c_str());
         LogMessage(context, "ERROR: Couldn't open \"%s\".\n", newPath.c_str());
-        return;
+        return false;
     }
     bool keptAside = false;
     error = ReplaceWinInit(iniPath.c_str(), newPath.c_str(), backupPath.c_str(), &keptAside);
     if (error == NO_ERROR) {
-        return;
+        return true;
     }
     LogMessage(context, "ERROR: Couldn't replace \"%s\" (0x%08X).\n", iniPath.c_str(),
                static_cast<unsigned>(error));
@@ -312,4 +274,5 @@ void ScheduleWinInitRename(DeviceContext* context, const char* target, const cha
     } else {
         DeleteFileA(newPath.c_str());
     }
+    return false;
 }

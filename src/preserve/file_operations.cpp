@@ -2,7 +2,9 @@
 
 namespace {
 
-const FileOperations kSystemOperations = {CopyFileA, MoveFileA, MoveFileExA, DeleteFileA};
+const FileOperations kSystemOperations = {CopyFileA,   MoveFileA,         MoveFileExA,
+                                          DeleteFileA, FindFirstFileA,    FindNextFileA,
+                                          FindClose,   GetFileAttributesA};
 const FileOperations* g_operations = &kSystemOperations;
 
 }  // namespace

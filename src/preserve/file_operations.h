@@ -1,6 +1,8 @@
-// The file operations that put shared files in place and rewrite WinInit.ini,
-// in one table, so that a test can make any one of them fail at any step and
-// see that no step leaves a file missing. They are the system's own otherwise.
+// The file operations that put shared files in place, stage them for the next
+// start, rewrite WinInit.ini and walk the shared-components tree, in one
+// table, so that a test can make any one of them fail (or stop the process) at
+// any step, or show the walk a tree Wine cannot make, and see that no step
+// leaves a file missing. They are the system's own otherwise.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +12,10 @@ struct FileOperations {
     BOOL(WINAPI* moveFile)(LPCSTR existing, LPCSTR target);
     BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR target, DWORD flags);
     BOOL(WINAPI* deleteFile)(LPCSTR path);
+    HANDLE(WINAPI* findFirstFile)(LPCSTR pattern, LPWIN32_FIND_DATAA entry);
+    BOOL(WINAPI* findNextFile)(HANDLE find, LPWIN32_FIND_DATAA entry);
+    BOOL(WINAPI* findClose)(HANDLE find);
+    DWORD(WINAPI* getFileAttributes)(LPCSTR path);
 };
 
 // The table in use.

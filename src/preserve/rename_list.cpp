@@ -78,19 +78,19 @@ bool NamesPath(const char* text, size_t length, const char* path) {
     return true;
 }
 
-// Whether a pair that the append keeps moves tempPath onto target, replacing
-// or not. Walks the pairs as FindListEnd does.
-bool ListsMove(const char* list, size_t listSize, const char* target, const char* tempPath) {
+// Calls visit(source, sourceLength, destination, destinationLength) for each
+// pair the boot-time reader would carry out, the destination without its
+// replace mark; stops when visit returns false.
+template <typename Visit>
+void ForEachPair(const char* list, size_t listSize, Visit visit) {
     size_t at = 0;
     while (at < listSize && list[at] != '\0') {
         bool terminated = false;
         size_t sourceLength = StringLength(list, listSize, at, &terminated);
         size_t destination = at + sourceLength + 1;
-        if (!terminated || destination == listSize) {
-            return false;
+        if (!terminated || destination >= listSize) {
+            return;
         }
-        // A last destination without its NUL is closed by the append, and
-        // then moves like any other.
         size_t destinationLength = StringLength(list, listSize, destination, &terminated);
         const char* moveTo = list + destination;
         size_t moveToLength = destinationLength;
@@ -98,17 +98,26 @@ bool ListsMove(const char* list, size_t listSize, const char* target, const char
             ++moveTo;
             --moveToLength;
         }
-        // A destination of "!" alone names nothing: the pair deletes.
-        if (moveToLength > 0 && NamesPath(list + at, sourceLength, tempPath) &&
-            NamesPath(moveTo, moveToLength, target)) {
-            return true;
-        }
-        if (!terminated) {
-            return false;
+        if (!visit(list + at, sourceLength, moveTo, moveToLength) || !terminated) {
+            return;
         }
         at = destination + destinationLength + 1;
     }
-    return false;
+}
+
+// Whether a pair that the append keeps moves tempPath onto target, replacing
+// or not. A last destination without its NUL is closed by the append, and then
+// moves like any other.
+bool ListsMove(const char* list, size_t listSize, const char* target, const char* tempPath) {
+    bool found = false;
+    ForEachPair(list, listSize,
+                [&](const char* source, size_t sourceLength, const char* to, size_t toLength) {
+                    // A destination of "!" alone names nothing: the pair deletes.
+                    found = toLength > 0 && NamesPath(source, sourceLength, tempPath) &&
+                            NamesPath(to, toLength, target);
+                    return !found;
+                });
+    return found;
 }
 
 char* Put(char* out, const char* text, size_t length) {
@@ -119,10 +128,10 @@ char* Put(char* out, const char* text, size_t length) {
 }  // namespace
 
 size_t RenameRequestCapacity(size_t listSize, size_t targetLength, size_t tempPathLength) {
-    // Two NULs that an incomplete last pair may need, then the four strings
+    // Two NULs that an incomplete last pair may need, then the two strings
     // with their prefixes and NULs, and the closing NUL.
-    return listSize + 2 + (kNtPrefixLength + targetLength + 1) + 1 +
-           (kNtPrefixLength + tempPathLength + 1) + (1 + kNtPrefixLength + targetLength + 1) + 1;
+    return listSize + 2 + (kNtPrefixLength + tempPathLength + 1) +
+           (1 + kNtPrefixLength + targetLength + 1) + 1;
 }
 
 RenameAppend AppendRenameRequest(char* buffer, size_t capacity, size_t listSize, const char* target,
@@ -145,10 +154,7 @@ RenameAppend AppendRenameRequest(char* buffer, size_t capacity, size_t listSize,
     for (size_t i = 0; i < end.missingNuls; ++i) {
         *out++ = '\0';
     }
-    // Pair 1 deletes the target; pair 2 moves the temporary copy onto it.
-    out = Put(out, kNtPrefix, kNtPrefixLength);
-    out = Put(out, target, targetLength + 1);
-    *out++ = '\0';
+    // One pair: the staged copy moved onto the target, replacing it.
     out = Put(out, kNtPrefix, kNtPrefixLength);
     out = Put(out, tempPath, tempPathLength + 1);
     *out++ = '!';
@@ -157,4 +163,34 @@ RenameAppend AppendRenameRequest(char* buffer, size_t capacity, size_t listSize,
     *out++ = '\0';
     *newSize = static_cast<size_t>(out - buffer);
     return RenameAppend::Appended;
+}
+
+bool RenameListNamesSource(const char* list, size_t listSize, const char* path) {
+    bool found = false;
+    ForEachPair(list, listSize, [&](const char* source, size_t length, const char*, size_t) {
+        found = NamesPath(source, length, path);
+        return !found;
+    });
+    return found;
+}
+
+bool LastMoveOnto(const char* list, size_t listSize, const char* target, const char** source,
+                  size_t* sourceLength) {
+    bool found = false;
+    ForEachPair(list, listSize,
+                [&](const char* from, size_t fromLength, const char* to, size_t toLength) {
+                    // A destination of "!" alone names nothing: the pair deletes.
+                    if (toLength > 0 && NamesPath(to, toLength, target)) {
+                        if (fromLength >= kNtPrefixLength &&
+                            memcmp(from, kNtPrefix, kNtPrefixLength) == 0) {
+                            from += kNtPrefixLength;
+                            fromLength -= kNtPrefixLength;
+                        }
+                        *source = from;
+                        *sourceLength = fromLength;
+                        found = true;
+                    }
+                    return true;
+                });
+    return found;
 }

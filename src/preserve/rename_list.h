@@ -7,8 +7,8 @@
 
 #include <cstddef>
 
-// Room for a list of listSize bytes with one delete-and-move request for
-// target and tempPath appended.
+// Room for a list of listSize bytes with one replacing move of tempPath onto
+// target appended.
 size_t RenameRequestCapacity(size_t listSize, size_t targetLength, size_t tempPathLength);
 
 // What AppendRenameRequest did.
@@ -19,24 +19,34 @@ enum class RenameAppend {
 };
 
 // The list occupies the first listSize bytes of buffer (capacity bytes). Appends,
-// in place, the request that deletes target at the next start and then moves
-// tempPath onto it: "\??\target", "", "\??\tempPath", "!\??\target", and the
-// closing empty string. Every complete pair of the old list is kept where it is;
-// the request goes after the last of them, so that a list stored without its
-// closing NUL (or with its last string unterminated) never has a string of
+// in place, the request that moves tempPath onto target at the next start,
+// replacing it: "\??\tempPath", "!\??\target", and the closing empty string.
+// A replacing move alone is safe to carry out twice, as the boot-time
+// processing does when the machine loses power before it has cleared the
+// list: the second time the copy is gone and the move fails, leaving the file
+// the first time moved in (a delete pair in front of it would delete that
+// file the second time). Every complete pair of the old list is kept where it
+// is; the request goes after the last of them, so that a list stored without
+// its closing NUL (or with its last string unterminated) never has a string of
 // another program merged with or overwritten by ours. A last destination that
-// lacks its NUL gets one; a last source whose destination is missing altogether
-// gets an empty one, so that it cannot pair with the first string of our
-// request. Anything after the list's closing NUL is no part of the list and is
-// not kept.
+// lacks its NUL gets one; a last source whose destination is missing
+// altogether gets an empty one, so that it cannot pair with the first string
+// of our request. Anything after the list's closing NUL is no part of the list
+// and is not kept.
 //
-// A request whose move (tempPath onto target, paths compared without regard to
-// case, prefixes optional) is in the list already is not added again: at the
-// start the first one moves the copy in, and a second would then delete the
-// target and fail to move a copy that is gone, leaving no file at all. The
-// copy itself has been made afresh by then, so the request already listed
-// moves the newest bytes. A request for the same target from another copy is
-// added after the first: both copies exist, the pairs run in list order, and
-// the later one, the newer choice, ends in place.
+// A move of this very copy onto target (paths compared without regard to
+// case, prefixes optional) that the list holds already is not added again.
+// A request for the same target from another copy is added after it: the
+// pairs run in list order, so the later one, the newer choice, ends in place.
 RenameAppend AppendRenameRequest(char* buffer, size_t capacity, size_t listSize, const char* target,
                                  const char* tempPath, size_t* newSize);
+
+// Whether a pair of the list (read as the boot-time reader reads it) has path
+// as its source, prefix optional, letters compared without regard to case.
+bool RenameListNamesSource(const char* list, size_t listSize, const char* path);
+
+// The source of the last pair that moves a file onto target (replacing or
+// not), without its "\??\" prefix: the copy that ends at target when the list
+// is carried out. False when no pair moves anything onto target.
+bool LastMoveOnto(const char* list, size_t listSize, const char* target, const char** source,
+                  size_t* sourceLength);

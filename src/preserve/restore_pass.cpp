@@ -6,10 +6,12 @@
 #include "common/win_handles.h"
 #include "core/install_log.h"
 #include "core/system_message.h"
+#include "core/version_probes.h"
 #include "preserve/deferred_replacement.h"
 #include "preserve/file_operations.h"
 #include "preserve/protected_files.h"
 #include "preserve/shared_copies.h"
+#include "preserve/staging.h"
 
 namespace {
 
@@ -17,23 +19,6 @@ namespace {
 // plus ".tmp" must still fit a MAX_PATH buffer when it is scheduled.
 const UINT kDirectorySize = 255;
 const size_t kFoundPathSize = 255;
-
-void LogFileError(DeviceContext* context, const char* what, const char* fileName, DWORD error) {
-    char text[MAX_PATH];
-    GetSystemMessageLine(error, text, sizeof(text));
-    // The system text carries the line break (a line break alone when the
-    // system has no text).
-    LogMessage(context, "ERROR: Couldn't %s %s. 0x%08X - %s", what, fileName,
-               static_cast<unsigned>(error), text);
-}
-
-// Removes a file of our own making; its failure changes nothing.
-void RemoveScratchFile(const char* path) {
-    DWORD error = GetLastError();
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path);
-    SetLastError(error);
-}
 
 // Gives the installed name a file again after it was moved aside to oldPath
 // and the new copy at newPath could not take its place or had to leave it
@@ -77,15 +62,15 @@ void LogKeptAside(DeviceContext* context, const char* installed, const char* old
     LogMessage(context, "ERROR: Couldn't put %s back; it is kept as %s.\n", installed, oldPath);
 }
 
-// Puts found in place of installed without ever leaving neither copy on disk:
-// the copy goes to "<installed>.new", the installed file is moved aside to
-// "<installed>.old", the new one takes its name, and only then is the old one
-// deleted. A file that cannot be deleted (in use, read-only) is put back as it
-// was and reported as the delete failure, so that it is left to the next
-// start. Whichever step fails, the installed name is left holding the old file
-// or the new one. True when the new file is in place.
+// Puts found in place of installed. The copy goes to "<installed>.new" (never
+// over a file or link that is there) and is checked; then, where the system
+// has a replacing move, it takes the installed name in that one step, so that
+// the name always holds a whole old or a whole new file, whatever moment the
+// machine loses power at. A file that cannot be replaced (in use, read-only)
+// stays as it was and is reported as the delete failure, so that it is left
+// to the next start. True when the new file is in place.
 bool ReplaceInstalledFile(DeviceContext* context, const ProtectedFile& row, const char* installed,
-                          const char* found) {
+                          const char* found, const CheckedCopy& checked) {
     const FileOperations& files = PreserveFileOperations();
     zk::FixedText<MAX_PATH> newPath;
     zk::FixedText<MAX_PATH> oldPath;
@@ -93,7 +78,7 @@ bool ReplaceInstalledFile(DeviceContext* context, const ProtectedFile& row, cons
         LogFileError(context, "copy", row.fileName, ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    if (!files.copyFile(found, newPath.c_str(), FALSE)) {
+    if (!files.copyFile(found, newPath.c_str(), TRUE)) {
         DWORD error = GetLastError();
         RemoveScratchFile(newPath.c_str());
         // The plain order, delete and then copy, would have stopped at the
@@ -106,9 +91,39 @@ bool ReplaceInstalledFile(DeviceContext* context, const ProtectedFile& row, cons
         }
         return false;
     }
-    // A leftover of an interrupted earlier pass would block the move aside;
-    // the installed file exists (it has a version), so the leftover is no
-    // one's only copy.
+    if (!IsCheckedCopy(newPath.c_str(), checked)) {
+        RemoveScratchFile(newPath.c_str());
+        LogMessage(context,
+                   "ERROR: The copy of %s made from %s is not the one checked; not put in "
+                   "place.\n",
+                   row.fileName, found);
+        return false;
+    }
+    // A file in use or read-only stays as it is, as its deletion would have
+    // failed; some systems would let the replacing move take a read-only
+    // file's name.
+    DWORD blocker = DeleteBlocker(installed);
+    if (blocker != NO_ERROR) {
+        RemoveScratchFile(newPath.c_str());
+        LogFileError(context, "delete", row.fileName, blocker);
+        return false;
+    }
+    if (!IsWin9x()) {
+        if (files.moveFileEx(newPath.c_str(), installed,
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_CALL_NOT_IMPLEMENTED) {
+            RemoveScratchFile(newPath.c_str());
+            LogFileError(context, "delete", row.fileName, error);
+            return false;
+        }
+    }
+    // Without a replacing move: the installed file is moved aside, the new one
+    // takes its name, and only then is the old one deleted. A cut between the
+    // two moves leaves the old copy aside, and the next pass puts it back
+    // before anything else.
     RemoveScratchFile(oldPath.c_str());
     // A file held open without delete sharing cannot be moved either, and
     // fails here with the same error its deletion would.
@@ -142,6 +157,36 @@ bool ReplaceInstalledFile(DeviceContext* context, const ProtectedFile& row, cons
     return true;
 }
 
+// Leaves the replacement to the next start: a checked copy staged beside the
+// installed file (and, for WinInit.ini, a spare one) and listed. A copy of
+// ours that is listed already and is the checked copy is enough.
+void ScheduleForTheNextStart(DeviceContext* context, const ProtectedFile& row,
+                             const char* installed, const char* found, const CheckedCopy& checked,
+                             const PendingLists& lists, bool useWinInit) {
+    if (IsScheduledAlready(lists, useWinInit, installed, checked)) {
+        return;
+    }
+    char staged[MAX_PATH];
+    if (!StageCopy(context, row.fileName, found, installed, checked, staged, sizeof(staged))) {
+        return;
+    }
+    if (!useWinInit) {
+        if (!SchedulePendingRename(context, installed, staged)) {
+            RemoveScratchFile(staged);
+        }
+        return;
+    }
+    char spare[MAX_PATH];
+    if (!StageCopy(context, row.fileName, found, installed, checked, spare, sizeof(spare))) {
+        RemoveScratchFile(staged);
+        return;
+    }
+    if (!ScheduleWinInitRename(context, installed, staged, spare)) {
+        RemoveScratchFile(staged);
+        RemoveScratchFile(spare);
+    }
+}
+
 void RestoreRow(DeviceContext* context, SearchRoots* roots, const ProtectedFile& row,
                 bool useWinInit) {
     char windowsDirectory[kDirectorySize];
@@ -159,6 +204,9 @@ void RestoreRow(DeviceContext* context, SearchRoots* roots, const ProtectedFile&
         LogMessage(context, "ERROR: Install location of %s is too long.\n", row.fileName);
         return;
     }
+    PendingLists lists;
+    ReadPendingLists(&lists);
+    TidyCopiesBeside(context, installed, lists);
 
     FileVersion current;
     uint32_t versionError = GetFileVersion(installed, &current);
@@ -184,14 +232,12 @@ void RestoreRow(DeviceContext* context, SearchRoots* roots, const ProtectedFile&
         LogMessage(context, "File isn't exist\n");
         return;
     }
-    if (ReplaceInstalledFile(context, row, installed, found)) {
+    // What was checked is what goes in, now or at the next start.
+    CheckedCopy checked = {previous, guarded ? guard.machine : static_cast<uint16_t>(0)};
+    if (ReplaceInstalledFile(context, row, installed, found, checked)) {
         return;
     }
-    if (useWinInit) {
-        ScheduleWinInitRename(context, installed, found);
-    } else {
-        SchedulePendingRename(context, installed, found);
-    }
+    ScheduleForTheNextStart(context, row, installed, found, checked, lists, useWinInit);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "core/install_log.h"
 #include "core/tracked_alloc.h"
 #include "core/path_template.h"
+#include "preserve/file_operations.h"
 #include "preserve/machine_type.h"
 
 namespace {
@@ -81,10 +82,32 @@ uint32_t GetFileVersion(const char* path, FileVersion* version) {
     return 0;
 }
 
-void SearchNewestCopy(const char* directory, const char* fileName, char* bestPath,
-                      size_t bestPathSize, FileVersion* bestVersion, const CopyGuard* guard) {
+namespace {
+
+// A folder or file that is a link (junction, symbolic link, mount point)
+// brings in whatever it points to, from anywhere; two links back into the tree
+// would make the walk endless. Links are no part of the tree.
+bool IsLink(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Closes a find handle of the file operations in use.
+struct FindOwner {
+    HANDLE handle;
+    ~FindOwner() {
+        if (handle != INVALID_HANDLE_VALUE) {
+            PreserveFileOperations().findClose(handle);
+        }
+    }
+};
+
+void SearchTree(const char* directory, const char* fileName, char* bestPath, size_t bestPathSize,
+                FileVersion* bestVersion, const CopyGuard* guard) {
+    const FileOperations& files = PreserveFileOperations();
     zk::FixedText<MAX_PATH> path;
-    if (path.Format("%s\\%s", directory, fileName)) {
+    if (path.Format("%s\\%s", directory, fileName) &&
+        !IsLink(files.getFileAttributes(path.c_str()))) {
         FileVersion candidate;
         GetFileVersion(path.c_str(), &candidate);
         // A path that does not fit the caller's buffer cannot be handed on,
@@ -100,21 +123,32 @@ void SearchNewestCopy(const char* directory, const char* fileName, char* bestPat
         return;
     }
     WIN32_FIND_DATAA entry;
-    zk::UniqueFindHandle find(FindFirstFileA(path.c_str(), &entry));
-    if (!find) {
+    FindOwner find = {files.findFirstFile(path.c_str(), &entry)};
+    if (find.handle == INVALID_HANDLE_VALUE) {
         return;
     }
     // Any failure of FindNextFileA ends this directory, not only the end of
     // its entries: repeating the enumeration could loop for ever.
     do {
         if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0 ||
-            (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+            IsLink(entry.dwFileAttributes)) {
             continue;
         }
         if (path.Format("%s\\%s", directory, entry.cFileName)) {
-            SearchNewestCopy(path.c_str(), fileName, bestPath, bestPathSize, bestVersion, guard);
+            SearchTree(path.c_str(), fileName, bestPath, bestPathSize, bestVersion, guard);
         }
-    } while (FindNextFileA(find.Get(), &entry));
+    } while (files.findNextFile(find.handle, &entry));
+}
+
+}  // namespace
+
+void SearchNewestCopy(const char* directory, const char* fileName, char* bestPath,
+                      size_t bestPathSize, FileVersion* bestVersion, const CopyGuard* guard) {
+    // A search root that is itself a link is no tree of ours either.
+    if (!IsLink(PreserveFileOperations().getFileAttributes(directory))) {
+        SearchTree(directory, fileName, bestPath, bestPathSize, bestVersion, guard);
+    }
 }
 
 namespace {

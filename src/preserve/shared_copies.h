@@ -40,7 +40,9 @@ uint32_t GetFileVersion(const char* path, FileVersion* version);
 // versions the first one met stays, and a copy without version never wins
 // over a start of 0.0.0.0. A path that does not fit 260 bytes (or, for the
 // best path, bestPathSize) is not formed: that copy or folder is passed over.
-// With a guard, copies of another machine type are passed over too.
+// With a guard, copies of another machine type are passed over too. Folders
+// and files that are links (reparse points), the root included, are no part
+// of the tree: they are passed over, so the walk always ends.
 void SearchNewestCopy(const char* directory, const char* fileName, char* bestPath,
                       size_t bestPathSize, FileVersion* bestVersion,
                       const CopyGuard* guard = nullptr);

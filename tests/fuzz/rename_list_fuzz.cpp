@@ -135,16 +135,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t content = ContentEnd(list);
     FUZZ_CHECK(memcmp(buffer.bytes, list.data(), content) == 0);
 
+    // Our request is one replacing move, the last pair, and the list finds
+    // it as the last move onto the target.
     std::vector<Pair> pairs = WellFormedPairs(buffer.bytes, newSize);
-    FUZZ_CHECK(pairs.size() >= 2);
-    const Pair& remove = pairs[pairs.size() - 2];
+    FUZZ_CHECK(!pairs.empty());
     const Pair& move = pairs[pairs.size() - 1];
-    FUZZ_CHECK(remove.source == "\\??\\" + target && remove.destination.empty());
     FUZZ_CHECK(move.source == "\\??\\" + tempPath && move.destination == "!\\??\\" + target);
+    const char* last = nullptr;
+    size_t lastLength = 0;
+    if (!target.empty()) {
+        FUZZ_CHECK(LastMoveOnto(buffer.bytes, newSize, targetBlock.bytes, &last, &lastLength));
+        FUZZ_CHECK(std::string(last, lastLength) == tempPath);
+    }
+    FUZZ_CHECK(RenameListNamesSource(buffer.bytes, newSize, tempBlock.bytes));
     // Between the old content and our request at most the NULs that complete
     // an unfinished last pair.
-    FUZZ_CHECK(remove.offset >= content && remove.offset - content <= 2);
-    for (size_t i = content; i < remove.offset; ++i) {
+    FUZZ_CHECK(move.offset >= content && move.offset - content <= 2);
+    for (size_t i = content; i < move.offset; ++i) {
         FUZZ_CHECK(buffer.bytes[i] == '\0');
     }
 

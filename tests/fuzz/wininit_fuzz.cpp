@@ -49,7 +49,7 @@ std::string AddedAt(const std::string& file, size_t at, const std::string& targe
     if (FirstHeader(file) == std::string::npos) {
         added += "[rename]\r\n";
     }
-    added += "NULL=" + target + "\r\n" + target + "=" + source;
+    added += "NUL=" + target + "\r\n" + target + "=" + source;
     if (at < file.size()) {
         added += "\r\n";
     }
@@ -126,8 +126,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t shortfall = (settings & 1) != 0 ? settings >> 1 : 0;
     fuzz::Block output(shortfall >= room ? 0 : room - shortfall);
     size_t outputSize = 12345;
-    WinInitAdd result = AddWinInitRename(fileBlock.bytes, fileBlock.size, targetBlock.bytes,
-                                         sourceBlock.bytes, output.bytes, output.size, &outputSize);
+    WinInitAdd result =
+        AddWinInitRename(fileBlock.bytes, fileBlock.size, targetBlock.bytes, sourceBlock.bytes,
+                         nullptr, output.bytes, output.size, &outputSize);
     // A move that the section holds already is never added twice.
     FUZZ_CHECK((result == WinInitAdd::AlreadyListed) == SectionMoves(file, target, source));
     if (output.size == room) {
@@ -173,8 +174,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Block again(againRoom);
         size_t againSize = 12345;
         FUZZ_CHECK(AddWinInitRename(rewritten.data(), rewritten.size(), targetBlock.bytes,
-                                    sourceBlock.bytes, again.bytes, again.size,
+                                    sourceBlock.bytes, nullptr, again.bytes, again.size,
                                     &againSize) == WinInitAdd::AlreadyListed);
+        // What the section moves is found as the start-up carries it out.
+        FUZZ_CHECK(WinInitNamesSource(rewritten.data(), rewritten.size(), sourceBlock.bytes));
         FUZZ_CHECK(againSize == 0);
     }
     return 0;

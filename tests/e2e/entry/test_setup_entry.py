@@ -187,8 +187,12 @@ class SetupEntryThroughRundll32(PrefixTestCase):
         # Outside the device installer the replacement waits in WinInit.ini.
         wininit = (self.prefix.read_bytes("C:\\windows\\WinInit.ini") or b"").decode("latin-1")
         lines = [line.rstrip("\r") for line in wininit.split("\n")]
-        self.assertEqual(["[Settings]", "Keep=1", "[rename]", "NULL=" + installed,
-                          installed + "=" + shared], lines, wininit)
+        # The copy that moves in is staged beside the installed file, with a
+        # spare for a start-up that carries the lines out twice.
+        self.assertEqual(["[Settings]", "Keep=1", "[rename]", "NUL=" + installed,
+                          installed + "=" + installed + ".zk1",
+                          installed + ".zk1=" + installed + ".zk2"], lines, wininit)
+        self.assertEqual(newer, self.prefix.read_bytes(installed + ".zk1"))
         self.assertIsNone(self.prefix.reg_query(
             "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
             "PendingFileRenameOperations"))

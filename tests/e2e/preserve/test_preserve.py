@@ -78,6 +78,16 @@ class DuringInstallation(PreserveTestCase):
         self.assertLess(log.index("Processing ZKUSBSta.sys."), log.index("MediaSourceDirectory"))
 
 
+def request(target, staged):
+    """The rename-list request: the staged copy moved onto target, replacing it."""
+    return "\\??\\" + staged + "\\0!\\??\\" + target + "\\0"
+
+
+def wininit_lines(target, staged, spare):
+    """The [rename] lines: the delete, the move in, and the spare's move."""
+    return ("NUL=%s\r\n%s=%s\r\n%s=%s" % (target, target, staged, staged, spare)).encode()
+
+
 class AtTheNextStart(PreserveTestCase):
 
     def test_file_in_use_is_replaced_through_the_rename_list(self):
@@ -93,24 +103,23 @@ class AtTheNextStart(PreserveTestCase):
         self.assertIn("   ERROR: Couldn't delete ZKUI2.dll. 0x00000020 - ", log)
         self.assertIn("   ERROR: Couldn't delete ZKUI2RC.dll. 0x00000020 - ", log)
         self.assertEqual(fixture("v6_0_0_99"), self.find(SYSTEM + "\\ZKUI2.dll"))
-        # Their pair, then our two requests in the order of the rows.
+        # Their pair, then our two requests in the order of the rows, each
+        # moving a checked copy staged beside the installed file.
         self.assertEqual(
-            "\\??\\C:\\e2e\\theirs.txt\\0!\\??\\C:\\e2e\\moved.txt\\0"
-            "\\??\\C:\\windows\\system32\\ZKUI2.dll\\0\\0"
-            "\\??\\" + SHARED + "\\ZKUI2.dll.tmp\\0"
-            "!\\??\\C:\\windows\\system32\\ZKUI2.dll\\0"
-            "\\??\\C:\\windows\\system32\\ZKUI2RC.dll\\0\\0"
-            "\\??\\" + SHARED + "\\Deep\\Er\\ZKUI2RC.dll.tmp\\0"
-            "!\\??\\C:\\windows\\system32\\ZKUI2RC.dll", self.pending())
+            "\\??\\C:\\e2e\\theirs.txt\\0!\\??\\C:\\e2e\\moved.txt\\0" +
+            request(SYSTEM + "\\ZKUI2.dll", SYSTEM + "\\ZKUI2.dll.zk1") +
+            request(SYSTEM + "\\ZKUI2RC.dll", SYSTEM + "\\ZKUI2RC.dll.zk1")[:-2], self.pending())
+        self.assertEqual(fixture("v6_0_0_100"), self.find(SYSTEM + "\\ZKUI2.dll.zk1"))
+        self.assertIsNone(self.find(SHARED + "\\ZKUI2.dll.tmp"))
 
         self.prefix.reboot()
         self.assertEqual(fixture("v6_0_0_100"), self.find(SYSTEM + "\\ZKUI2.dll"))
         self.assertEqual(fixture("v6_0_40000_0"), self.find(SYSTEM + "\\ZKUI2RC.dll"))
         self.assertEqual(b"their file", self.find("C:\\e2e\\moved.txt"))
         self.assertIsNone(self.find("C:\\e2e\\theirs.txt"))
-        # The shared copies stay; only their temporary copies were moved.
+        # The shared copies stay; the staged copies were moved in.
         self.assertEqual(fixture("v6_0_0_100"), self.find(SHARED + "\\ZKUI2.dll"))
-        self.assertIsNone(self.find(SHARED + "\\ZKUI2.dll.tmp"))
+        self.assertIsNone(self.find(SYSTEM + "\\ZKUI2.dll.zk1"))
         self.assertIsNone(self.pending())
 
     def test_file_in_use_is_replaced_through_wininit(self):
@@ -121,16 +130,24 @@ class AtTheNextStart(PreserveTestCase):
         self.write(WININIT, before)
         log = self.drive("--wininit", "--hold", SYSTEM + "\\ZKCodec2.dll")
         self.assertIn("   ERROR: Couldn't delete ZKCodec2.dll. 0x00000020 - ", log)
+        target = SYSTEM + "\\ZKCodec2.dll"
         self.assertEqual(
-            b"[rename]\r\nC:\\e2e\\new.txt=C:\\e2e\\old.txt\r\n"
-            b"NULL=C:\\windows\\system32\\ZKCodec2.dll\r\n"
-            b"C:\\windows\\system32\\ZKCodec2.dll=" + SHARED.encode() + b"\\ZKCodec2.dll\r\n"
-            b"[other]\r\nkey=value\r\n", self.find(WININIT))
+            b"[rename]\r\nC:\\e2e\\new.txt=C:\\e2e\\old.txt\r\n" +
+            wininit_lines(target, target + ".zk1", target + ".zk2") +
+            b"\r\n[other]\r\nkey=value\r\n", self.find(WININIT))
         self.assertIsNone(self.pending())
 
         self.prefix.reboot()
-        self.assertEqual(fixture("v6_0_0_100"), self.find(SYSTEM + "\\ZKCodec2.dll"))
+        self.assertEqual(fixture("v6_0_0_100"), self.find(target))
         self.assertEqual(b"old", self.find("C:\\e2e\\new.txt"))
+        # Nothing is left in the Windows folder under the name NULL.
+        self.assertIsNone(self.find("C:\\windows\\NULL"))
+        # The spare waits under the staged copy's name for a second start-up;
+        # the next pass, finding the file in place, removes it.
+        self.assertEqual(fixture("v6_0_0_100"), self.find(target + ".zk1"))
+        self.drive("--wininit")
+        self.assertIsNone(self.find(target + ".zk1"))
+        self.assertEqual(fixture("v6_0_0_100"), self.find(target))
 
     def test_wininit_section_in_other_letters_or_none(self):
         # Windows reads the first section named rename in any case; a second
@@ -140,19 +157,21 @@ class AtTheNextStart(PreserveTestCase):
             (b"[Rename]\r\nC:\\e2e\\y.txt=C:\\e2e\\x.txt\r\n[boot]\r\n",
              b"[Rename]\r\nC:\\e2e\\y.txt=C:\\e2e\\x.txt\r\n", b"\r\n[boot]\r\n"),
         ]
+        target = SYSTEM + "\\ZKUI2.dll"
         for before, head, tail in cases:
             with self.subTest(before=before):
-                self.put("v6_0_0_99", SYSTEM + "\\ZKUI2.dll")
+                self.put("v6_0_0_99", target)
                 self.put("v6_0_0_100", SHARED + "\\ZKUI2.dll")
                 self.write("C:\\e2e\\x.txt", b"x")
                 self.write(WININIT, before)
-                self.drive("--wininit", "--hold", SYSTEM + "\\ZKUI2.dll")
+                self.drive("--wininit", "--hold", target)
+                # A spare left by the case before was removed first: the
+                # names start again at one.
                 self.assertEqual(
-                    head + b"NULL=C:\\windows\\system32\\ZKUI2.dll\r\n"
-                    b"C:\\windows\\system32\\ZKUI2.dll=" + SHARED.encode() + b"\\ZKUI2.dll" +
-                    tail, self.find(WININIT))
+                    head + wininit_lines(target, target + ".zk1", target + ".zk2") + tail,
+                    self.find(WININIT))
                 self.prefix.reboot()
-                self.assertEqual(fixture("v6_0_0_100"), self.find(SYSTEM + "\\ZKUI2.dll"))
+                self.assertEqual(fixture("v6_0_0_100"), self.find(target))
                 if b"x.txt" in before:
                     self.assertEqual(b"x", self.find("C:\\e2e\\y.txt"))
 
@@ -160,37 +179,40 @@ class AtTheNextStart(PreserveTestCase):
         """Two runs before a restart that both find ZKUI2.dll in use: the second
         with the same shared copy, or with a newer one found in another folder.
         Returns the copy that must end in place."""
-        self.put("v6_0_0_99", SYSTEM + "\\ZKUI2.dll")
+        target = SYSTEM + "\\ZKUI2.dll"
+        self.put("v6_0_0_99", target)
         self.put("v6_0_0_100", SHARED + "\\ZKUI2.dll")
         if wininit:
             self.write(WININIT, b"[boot]\r\n")
-        args = (["--wininit"] if wininit else []) + ["--hold", SYSTEM + "\\ZKUI2.dll"]
+        args = (["--wininit"] if wininit else []) + ["--hold", target]
         self.drive(*args)
-        newest, source = "v6_0_0_100", SHARED + "\\ZKUI2.dll"
+        newest = "v6_0_0_100"
         if other_copy:
-            newest, source = "v6_0_40000_0", SHARED + "\\Deep\\ZKUI2.dll"
-            self.put(newest, source)
+            newest = "v6_0_40000_0"
+            self.put(newest, SHARED + "\\Deep\\ZKUI2.dll")
         self.drive(*args)
 
-        sources = [SHARED + "\\ZKUI2.dll"] + ([source] if other_copy else [])
+        # The same copy is listed once; a newer one gets a staged copy of its
+        # own, listed after the first, and the listed copy is never written
+        # again.
         if wininit:
-            lines = b"".join(b"NULL=C:\\windows\\system32\\ZKUI2.dll\r\n"
-                             b"C:\\windows\\system32\\ZKUI2.dll=" + s.encode() + b"\r\n"
-                             for s in sources)
-            self.assertEqual(b"[boot]\r\n[rename]\r\n" + lines[:-2], self.find(WININIT))
+            lines = wininit_lines(target, target + ".zk1", target + ".zk2")
+            if other_copy:
+                lines += b"\r\n" + wininit_lines(target, target + ".zk3", target + ".zk4")
+            self.assertEqual(b"[boot]\r\n[rename]\r\n" + lines, self.find(WININIT))
         else:
-            self.assertEqual("".join("\\??\\C:\\windows\\system32\\ZKUI2.dll\\0\\0"
-                                     "\\??\\" + s + ".tmp\\0"
-                                     "!\\??\\C:\\windows\\system32\\ZKUI2.dll\\0"
-                                     for s in sources)[:-2], self.pending())
+            requests = request(target, target + ".zk1")
+            if other_copy:
+                requests += request(target, target + ".zk2")
+            self.assertEqual(requests[:-2], self.pending())
+        self.assertEqual(fixture("v6_0_0_100"), self.find(target + ".zk1"))
 
         self.prefix.reboot()
         # The file is there, and it is the newest copy.
-        self.assertEqual(fixture(newest), self.find(SYSTEM + "\\ZKUI2.dll"))
+        self.assertEqual(fixture(newest), self.find(target))
         if not wininit:
-            for s in sources:
-                self.assertIsNone(self.find(s + ".tmp"))
-                self.assertIsNotNone(self.find(s))
+            self.assertIsNone(self.find(target + ".zk1"))
+            self.assertIsNone(self.find(target + ".zk2"))
             self.assertIsNone(self.pending())
 
     def test_two_deferrals_of_one_copy_through_the_rename_list(self):

@@ -13,10 +13,9 @@ using namespace std::string_literals;
 const char kTarget[] = "C:\\WINDOWS\\system32\\ZKUI2.dll";
 const char kTemp[] = "C:\\Shared\\ZKUI2.dll.tmp";
 
-// Our request as it must appear, closing NUL included.
+// Our request as it must appear, closing NUL included: one replacing move,
+// which a start-up may carry out twice without harm.
 const std::string kRequest =
-    "\\??\\C:\\WINDOWS\\system32\\ZKUI2.dll\0"s
-    "\0"s
     "\\??\\C:\\Shared\\ZKUI2.dll.tmp\0"s
     "!\\??\\C:\\WINDOWS\\system32\\ZKUI2.dll\0"s
     "\0"s;
@@ -69,8 +68,8 @@ TEST(RenameList, TwoRequestsFollowEachOtherInCallOrder) {
     std::string once = Append("\0"s, "C:\\t1", "C:\\s1.tmp");
     std::string twice = Append(once, "C:\\t2", "C:\\s2.tmp");
     EXPECT_EQ(
-        "\\??\\C:\\t1\0\0\\??\\C:\\s1.tmp\0!\\??\\C:\\t1\0"s
-        "\\??\\C:\\t2\0\0\\??\\C:\\s2.tmp\0!\\??\\C:\\t2\0\0"s,
+        "\\??\\C:\\s1.tmp\0!\\??\\C:\\t1\0"s
+        "\\??\\C:\\s2.tmp\0!\\??\\C:\\t2\0\0"s,
         twice);
 }
 
@@ -162,6 +161,36 @@ TEST(RenameList, AMoveOfTheSameCopyOntoTheSameTargetIsNotListedTwice) {
                 << c.what;
         }
     }
+}
+
+TEST(RenameList, WhatTheListMovesIsFoundAsTheStartUpWouldCarryItOut) {
+    const std::string list =
+        "\\??\\C:\\t.zk1\0!\\??\\C:\\t\0"s
+        "\\??\\C:\\gone\0\0"s
+        "C:\\t.zk2\0C:\\T\0"s
+        "\\??\\C:\\x\0!\\??\\C:\\y\0\0"s
+        "\\??\\C:\\after\0!\\??\\C:\\t\0\0"s;
+    const char* source = nullptr;
+    size_t length = 0;
+    // The last move onto the target (with or without prefix and replace
+    // mark) is the copy that ends there; what follows the closing NUL is
+    // never carried out.
+    ASSERT_TRUE(LastMoveOnto(list.data(), list.size(), "c:\\t", &source, &length));
+    EXPECT_EQ("C:\\t.zk2", std::string(source, length));
+    // A delete pair moves nothing onto anything.
+    EXPECT_FALSE(LastMoveOnto(list.data(), list.size(), "", &source, &length));
+    EXPECT_FALSE(LastMoveOnto(list.data(), list.size(), "C:\\gone", &source, &length));
+    for (const char* listed : {"C:\\t.zk1", "c:\\T.ZK2", "C:\\gone", "C:\\x"}) {
+        EXPECT_TRUE(RenameListNamesSource(list.data(), list.size(), listed)) << listed;
+    }
+    for (const char* other : {"C:\\t", "C:\\y", "C:\\after", "C:\\t.zk"}) {
+        EXPECT_FALSE(RenameListNamesSource(list.data(), list.size(), other)) << other;
+    }
+    // An unterminated last pair is read as far as it goes, never past it.
+    const std::string cut = "\\??\\C:\\s\0!\\??\\C:\\t"s;
+    ASSERT_TRUE(LastMoveOnto(cut.data(), cut.size(), "C:\\t", &source, &length));
+    EXPECT_EQ("C:\\s", std::string(source, length));
+    EXPECT_FALSE(RenameListNamesSource("C:\\lone"s.data(), 8, "C:\\lone"));
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ using namespace std::string_literals;
 const char kTarget[] = "C:\\WINDOWS\\system32\\ZKUI2.dll";
 const char kSource[] = "C:\\Shared\\ZKUI2.dll";
 const std::string kLines =
-    "NULL=C:\\WINDOWS\\system32\\ZKUI2.dll\r\n"
+    "NUL=C:\\WINDOWS\\system32\\ZKUI2.dll\r\n"
     "C:\\WINDOWS\\system32\\ZKUI2.dll=C:\\Shared\\ZKUI2.dll";
 
 // Rewrites from and into heap blocks of exactly their sizes, so that the
@@ -25,7 +25,7 @@ std::string Rewrite(const std::string& file, const char* target = kTarget,
     size_t capacity = WinInitRenameCapacity(file.size(), strlen(target), strlen(source));
     std::unique_ptr<char[]> output(new char[capacity]);
     size_t size = 0;
-    EXPECT_EQ(WinInitAdd::Added, AddWinInitRename(input.get(), file.size(), target, source,
+    EXPECT_EQ(WinInitAdd::Added, AddWinInitRename(input.get(), file.size(), target, source, nullptr,
                                                   output.get(), capacity, &size));
     return std::string(output.get(), size);
 }
@@ -109,7 +109,7 @@ TEST(WinInitText, LongLinesAreCopiedWhole) {
               Rewrite(file));
 
     std::string longTarget(400, 't');
-    EXPECT_EQ("[rename]\r\nNULL=" + longTarget + "\r\n" + longTarget + "=s",
+    EXPECT_EQ("[rename]\r\nNUL=" + longTarget + "\r\n" + longTarget + "=s",
               Rewrite("", longTarget.c_str(), "s"));
 }
 
@@ -119,10 +119,10 @@ TEST(WinInitText, ResultThatDoesNotFitIsRefused) {
     std::unique_ptr<char[]> output(new char[exact]);
     size_t size = 5;
     EXPECT_EQ(WinInitAdd::NoRoom, AddWinInitRename(file.data(), file.size(), kTarget, kSource,
-                                                   output.get(), exact - 1, &size));
+                                                   nullptr, output.get(), exact - 1, &size));
     EXPECT_EQ(0u, size);
     EXPECT_EQ(WinInitAdd::Added, AddWinInitRename(file.data(), file.size(), kTarget, kSource,
-                                                  output.get(), exact, &size));
+                                                  nullptr, output.get(), exact, &size));
     EXPECT_EQ(exact, size);
 }
 
@@ -153,7 +153,7 @@ TEST(WinInitText, AMoveOfTheSameSourceOntoTheSameTargetIsNotListedTwice) {
         {"the source onto another target",
          "[rename]\r\nC:\\WINDOWS\\system32\\ZKUI2RC.dll=C:\\Shared\\ZKUI2.dll\r\n",
          WinInitAdd::Added},
-        {"only the delete line", "[rename]\r\nNULL=C:\\WINDOWS\\system32\\ZKUI2.dll\r\n",
+        {"only the delete line", "[rename]\r\nNUL=C:\\WINDOWS\\system32\\ZKUI2.dll\r\n",
          WinInitAdd::Added},
         {"the names swapped",
          "[rename]\r\nC:\\Shared\\ZKUI2.dll=C:\\WINDOWS\\system32\\ZKUI2.dll\r\n",
@@ -173,7 +173,7 @@ TEST(WinInitText, AMoveOfTheSameSourceOntoTheSameTargetIsNotListedTwice) {
         std::unique_ptr<char[]> output(new char[capacity]);
         size_t size = 5;
         EXPECT_EQ(c.expected, AddWinInitRename(c.file.data(), c.file.size(), kTarget, kSource,
-                                               output.get(), capacity, &size))
+                                               nullptr, output.get(), capacity, &size))
             << c.what;
         if (c.expected == WinInitAdd::AlreadyListed) {
             EXPECT_EQ(0u, size) << c.what;
@@ -181,6 +181,46 @@ TEST(WinInitText, AMoveOfTheSameSourceOntoTheSameTargetIsNotListedTwice) {
             EXPECT_NE(std::string::npos, std::string(output.get(), size).find(kLines)) << c.what;
         }
     }
+}
+
+TEST(WinInitText, ASpareLineFollowsTheMoveAndIsCountedInTheRoom) {
+    // With a spare, the staged copy's name gets a file again once it has moved
+    // onto the target, for a start-up that carries the lines out twice.
+    const char staged[] = "C:\\WINDOWS\\system32\\ZKUI2.dll.zk1";
+    const char spare[] = "C:\\WINDOWS\\system32\\ZKUI2.dll.zk2";
+    const std::string file = "[rename]\r\na=b\r\n[x]\r\n";
+    size_t capacity =
+        WinInitRenameCapacity(file.size(), strlen(kTarget), strlen(staged), strlen(spare));
+    std::unique_ptr<char[]> output(new char[capacity]);
+    size_t size = 0;
+    ASSERT_EQ(WinInitAdd::Added, AddWinInitRename(file.data(), file.size(), kTarget, staged, spare,
+                                                  output.get(), capacity, &size));
+    EXPECT_EQ(
+        "[rename]\r\na=b\r\nNUL=C:\\WINDOWS\\system32\\ZKUI2.dll\r\n"
+        "C:\\WINDOWS\\system32\\ZKUI2.dll=C:\\WINDOWS\\system32\\ZKUI2.dll.zk1\r\n"
+        "C:\\WINDOWS\\system32\\ZKUI2.dll.zk1=C:\\WINDOWS\\system32\\ZKUI2.dll.zk2\r\n[x]\r\n",
+        std::string(output.get(), size));
+    EXPECT_LE(size, capacity);
+}
+
+TEST(WinInitText, WhatTheSectionMovesIsFoundAsTheStartUpWouldCarryItOut) {
+    const std::string file =
+        "[x]\r\nC:\\t=C:\\elsewhere\r\n"
+        "[Rename]\r\nNUL=C:\\t\r\n C:\\T = C:\\first \r\nC:\\t=C:\\last\r\nC:\\last=C:\\spare\n"
+        "[y]\r\nC:\\t=C:\\after\r\n";
+    const char* source = nullptr;
+    size_t length = 0;
+    ASSERT_TRUE(LastWinInitMoveOnto(file.data(), file.size(), "C:\\t", &source, &length));
+    EXPECT_EQ("C:\\last", std::string(source, length));
+    EXPECT_FALSE(LastWinInitMoveOnto(file.data(), file.size(), "C:\\u", &source, &length));
+    // Only the first [rename] section's values are moved at the start.
+    for (const char* listed : {"C:\\first", "C:\\LAST", "C:\\spare", "C:\\t"}) {
+        EXPECT_TRUE(WinInitNamesSource(file.data(), file.size(), listed)) << listed;
+    }
+    for (const char* other : {"C:\\elsewhere", "C:\\after", "NUL", "C:\\firs"}) {
+        EXPECT_FALSE(WinInitNamesSource(file.data(), file.size(), other)) << other;
+    }
+    EXPECT_FALSE(WinInitNamesSource("", 0, "C:\\t"));
 }
 
 }  // namespace

@@ -287,13 +287,19 @@ CodecCopies PlantNewerSharedCodec(Scene& s) {
     zktest::PutFixture(zktest::kV100, copies.shared);
     zktest::PutFixture(zktest::kV99, copies.installed);
     s.WatchFile(copies.shared);
+    // Nothing is staged in the shared folder; the staged copies go beside
+    // the installed file.
     s.WatchFile(copies.shared + ".tmp");
+    for (const char* staged : {".zk1", ".zk2", ".zk3"}) {
+        s.Hold<FileGuard>(copies.installed + staged);
+        s.WatchFile(copies.installed + staged);
+    }
     return copies;
 }
 
-// The request that replaces target with temp at the next start.
-std::string RenameRequest(const std::string& target, const std::string& temp) {
-    return "\\??\\" + target + '\0' + '\0' + "\\??\\" + temp + '\0' + "!\\??\\" + target + '\0';
+// The request that moves staged onto target at the next start, replacing it.
+std::string RenameRequest(const std::string& target, const std::string& staged) {
+    return "\\??\\" + staged + '\0' + "!\\??\\" + target + '\0';
 }
 
 // The codec in use by another program (readable, but not to be moved): the
@@ -309,10 +315,11 @@ void PlantPendingRenames(Scene&, DWORD type, const std::string& bytes) {
     faults::PlantValue(faults::kSessionManager, faults::kPendingRenames, type, bytes);
 }
 
-void ExpectScheduled(Scene& s, const CodecCopies& copies, const std::string& before) {
+void ExpectScheduled(Scene& s, const CodecCopies& copies, const std::string& before,
+                     const char* staged = ".zk1") {
     s.ExpectValue(faults::kSessionManager, faults::kPendingRenames, REG_MULTI_SZ,
-                  before + RenameRequest(copies.installed, copies.shared + ".tmp") + '\0');
-    s.ExpectFile(copies.shared + ".tmp", zktest::FixtureBytes(zktest::kV100));
+                  before + RenameRequest(copies.installed, copies.installed + staged) + '\0');
+    s.ExpectFile(copies.installed + staged, zktest::FixtureBytes(zktest::kV100));
 }
 
 std::string NotARenameList(DWORD type) {
@@ -329,23 +336,19 @@ const FaultRow kPendingRenameRows[] = {
          std::string old = "\\??\\C:\\a.txt\0\0"s;
          PlantPendingRenames(s, REG_SZ, old + '\0');
          s.ExpectValue(faults::kSessionManager, faults::kPendingRenames, REG_SZ,
-                       old + RenameRequest(copies.installed, copies.shared + ".tmp") + '\0');
-         s.ExpectFile(copies.shared + ".tmp", zktest::FixtureBytes(zktest::kV100));
+                       old + RenameRequest(copies.installed, copies.installed + ".zk1") + '\0');
+         s.ExpectFile(copies.installed + ".zk1", zktest::FixtureBytes(zktest::kV100));
      }},
     {"ValueOfTypeDwordIsLeftAlone", "win2k",
      [](Scene& s) {
          PlantCodecInUse(s);
          PlantPendingRenames(s, REG_DWORD, Dword(1));
-         s.ExpectFile(zktest::CommonFilesDirectory() + "\\Marvshrd\\ZKCodec2.dll.tmp",
-                      zktest::FixtureBytes(zktest::kV100));
          s.Logged(NotARenameList(REG_DWORD));
      }},
     {"ValueOfTypeQwordIsLeftAlone", "win2k",
      [](Scene& s) {
          PlantCodecInUse(s);
          PlantPendingRenames(s, REG_QWORD, Dword(1) + Dword(0));
-         s.ExpectFile(zktest::CommonFilesDirectory() + "\\Marvshrd\\ZKCodec2.dll.tmp",
-                      zktest::FixtureBytes(zktest::kV100));
          s.Logged(NotARenameList(REG_QWORD));
      }},
     {"ListWithoutClosingNulKeepsItsPairs", "win2k",
@@ -377,9 +380,8 @@ const FaultRow kPendingRenameRows[] = {
      }},
     {"SessionManagerKeyDeniedSchedulesNothing", "win2k",
      [](Scene& s) {
-         CodecCopies copies = PlantCodecInUse(s);
+         PlantCodecInUse(s);
          s.DenyDuringRun(faults::kSessionManager);
-         s.ExpectFile(copies.shared + ".tmp", zktest::FixtureBytes(zktest::kV100));
          // The key opens with whatever access is allowed (none); the query
          // is what fails.
          s.Logged("ERROR: Failed to get buffer size for PendingFileRenameOperations. " +
@@ -408,8 +410,16 @@ void PlantWinInit(Scene& s, const std::string& text, bool readOnly = false) {
     }
 }
 
-std::string RenameLines(const CodecCopies& copies) {
-    return "NULL=" + copies.installed + "\r\n" + copies.installed + "=" + copies.shared;
+// The lines that move the staged copy in at the next start, and its spare to
+// its name for a start-up that carries them out twice; both copies wait
+// beside the installed file.
+std::string RenameLines(Scene& s, const CodecCopies& copies) {
+    const std::string staged = copies.installed + ".zk1";
+    const std::string spare = copies.installed + ".zk2";
+    s.ExpectFile(staged, zktest::FixtureBytes(zktest::kV100));
+    s.ExpectFile(spare, zktest::FixtureBytes(zktest::kV100));
+    return "NUL=" + copies.installed + "\r\n" + copies.installed + "=" + staged + "\r\n" + staged +
+           "=" + spare;
 }
 
 const FaultRow kWinInitRows[] = {
@@ -427,7 +437,7 @@ const FaultRow kWinInitRows[] = {
          CodecCopies copies = PlantCodecInUse(s);
          PlantWinInit(s, "[rename]\r\nNUL=C:\\a.txt\r\n", true);
          s.ExpectFile(zktest::SavedWinInit::Path(),
-                      "[rename]\r\nNUL=C:\\a.txt\r\n" + RenameLines(copies));
+                      "[rename]\r\nNUL=C:\\a.txt\r\n" + RenameLines(s, copies));
      }},
     {"WinInitHeldOpenWithoutSharingIsLeftAsItWas", "win98",
      [](Scene& s) {
@@ -446,29 +456,29 @@ const FaultRow kWinInitRows[] = {
          PlantWinInit(s, text);
          s.ExpectFile(zktest::SavedWinInit::Path(),
                       "[boot]\r\nshell=" + std::string(994, 'b') + "\r\n[rename]\r\n" + longLine +
-                          "\r\n" + RenameLines(copies) + "\r\n[386Enh]\r\n" + longLine + "\r\n");
+                          "\r\n" + RenameLines(s, copies) + "\r\n[386Enh]\r\n" + longLine + "\r\n");
      }},
     {"NulBytesInWinInitAreKept", "win98",
      [](Scene& s) {
          CodecCopies copies = PlantCodecInUse(s);
          PlantWinInit(s, "[rename]\r\nNUL=C:\\a\0b.txt\r\n[boot]\r\n\0\0\r\n"s);
-         s.ExpectFile(
-             zktest::SavedWinInit::Path(),
-             "[rename]\r\nNUL=C:\\a\0b.txt\r\n"s + RenameLines(copies) + "\r\n[boot]\r\n\0\0\r\n"s);
+         s.ExpectFile(zktest::SavedWinInit::Path(), "[rename]\r\nNUL=C:\\a\0b.txt\r\n"s +
+                                                        RenameLines(s, copies) +
+                                                        "\r\n[boot]\r\n\0\0\r\n"s);
      }},
     {"NoRenameSectionGetsOneAtTheEnd", "win98",
      [](Scene& s) {
          CodecCopies copies = PlantCodecInUse(s);
          PlantWinInit(s, "[boot]\r\nshell=Explorer.exe\r\n");
          s.ExpectFile(zktest::SavedWinInit::Path(),
-                      "[boot]\r\nshell=Explorer.exe\r\n[rename]\r\n" + RenameLines(copies));
+                      "[boot]\r\nshell=Explorer.exe\r\n[rename]\r\n" + RenameLines(s, copies));
      }},
     {"NoLineEndAtTheEndKeepsTheLastLine", "win98",
      [](Scene& s) {
          CodecCopies copies = PlantCodecInUse(s);
          PlantWinInit(s, "[rename]\r\nNUL=C:\\a.txt");
          s.ExpectFile(zktest::SavedWinInit::Path(),
-                      "[rename]\r\nNUL=C:\\a.txt\r\n" + RenameLines(copies));
+                      "[rename]\r\nNUL=C:\\a.txt\r\n" + RenameLines(s, copies));
      }},
 };
 
@@ -787,19 +797,24 @@ const FaultRow kProtectedFileRows[] = {
          s.ExpectDirectory(copies.installed + ".new");
          ExpectScheduled(s, copies, "");
      }},
-    {"DirectoryInPlaceOfTheOldNameLeavesTheFileToTheNextStart", "win2k",
+    // The replacing move needs no name aside.
+    {"DirectoryInPlaceOfTheOldNameIsNoObstacle", "win2k",
      [](Scene& s) {
          CodecCopies copies = PlantNewerSharedCodec(s);
          s.Hold<FileGuard>(copies.installed + ".old");
          CreateDirectoryA((copies.installed + ".old").c_str(), nullptr);
          s.ExpectDirectory(copies.installed + ".old");
-         ExpectScheduled(s, copies, "");
+         s.ExpectFile(copies.installed, zktest::FixtureBytes(zktest::kV100));
      }},
-    {"DirectoryInPlaceOfTheTemporaryCopySchedulesNothing", "win2k",
+    // Whatever has a staged copy's name is not written over: the next name
+    // is taken.
+    {"DirectoryInPlaceOfTheStagedCopyIsPassedOver", "win2k",
      [](Scene& s) {
          CodecCopies copies = PlantCodecInUse(s);
-         CreateDirectoryA((copies.shared + ".tmp").c_str(), nullptr);
-         s.ExpectDirectory(copies.shared + ".tmp");
+         s.Hold<FileGuard>(copies.installed + ".zk1");
+         CreateDirectoryA((copies.installed + ".zk1").c_str(), nullptr);
+         s.ExpectDirectory(copies.installed + ".zk1");
+         ExpectScheduled(s, copies, "", ".zk2");
      }},
 };
 

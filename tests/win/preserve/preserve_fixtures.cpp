@@ -159,7 +159,9 @@ BOOL WINAPI FailingDelete(LPCSTR path) {
     return !Fails(FileCall::Delete, path, "") && DeleteFileA(path);
 }
 
-const FileOperations kFailingOperations = {FailingCopy, FailingMove, FailingMoveEx, FailingDelete};
+const FileOperations kFailingOperations = {FailingCopy,   FailingMove,       FailingMoveEx,
+                                           FailingDelete, FindFirstFileA,    FindNextFileA,
+                                           FindClose,     GetFileAttributesA};
 
 }  // namespace
 

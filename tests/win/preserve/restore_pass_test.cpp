@@ -55,7 +55,7 @@ protected:
 
     void Clean() {
         for (size_t row = 0; row < 6; ++row) {
-            for (const char* suffix : {"", ".new", ".old"}) {
+            for (const char* suffix : {"", ".new", ".old", ".zk1", ".zk2", ".zk3"}) {
                 RemoveFile(Installed(row) + suffix);
             }
         }
@@ -163,9 +163,9 @@ std::string DeleteError(const char* name, DWORD error) {
     return FileError("delete", name, error);
 }
 
-std::string PendingRequest(const std::string& target, const std::string& source) {
-    return "\\??\\" + target + "\0"s + "\0"s + "\\??\\" + source + ".tmp\0"s + "!\\??\\" + target +
-           "\0"s;
+// The request for target: its first staged copy moved onto it, replacing it.
+std::string PendingRequest(const std::string& target) {
+    return "\\??\\" + target + ".zk1\0"s + "!\\??\\" + target + "\0"s;
 }
 
 TEST_F(RestorePass, FileInUseIsDeferredAndTheOtherRowsGoOn) {
@@ -207,15 +207,20 @@ TEST_F(RestorePass, FileInUseIsDeferredAndTheOtherRowsGoOn) {
         EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Installed(3)));
         EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Installed(4)));
         if (useWinInit) {
-            EXPECT_EQ("[boot]\r\n[rename]\r\nNULL=" + Installed(2) + "\r\n" + Installed(2) + "=" +
-                          Shared(2),
+            // The copy and its spare wait beside the installed file.
+            EXPECT_EQ("[boot]\r\n[rename]\r\nNUL=" + Installed(2) + "\r\n" + Installed(2) + "=" +
+                          Installed(2) + ".zk1\r\n" + Installed(2) + ".zk1=" + Installed(2) +
+                          ".zk2",
                       ReadFileBytes(SavedWinInit::Path()));
+            EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Installed(2) + ".zk2"));
             EXPECT_EQ("", ReadPendingRenames());
         } else {
-            EXPECT_EQ(PendingRequest(Installed(2), Shared(2)) + "\0"s, ReadPendingRenames());
-            EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Shared(2) + ".tmp"));
+            EXPECT_EQ(PendingRequest(Installed(2)) + "\0"s, ReadPendingRenames());
             EXPECT_FALSE(FileExists(SavedWinInit::Path()));
         }
+        // Staged beside the installed file, not in the shared folder.
+        EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Installed(2) + ".zk1"));
+        EXPECT_FALSE(FileExists(Shared(2) + ".tmp"));
     }
 }
 
@@ -233,13 +238,13 @@ TEST_F(RestorePass, FileThatCannotBeDeletedIsPutBackAsItWas) {
               GetFileAttributesA(Installed(3).c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(FileExists(Installed(3) + ".new"));
     EXPECT_FALSE(FileExists(Installed(3) + ".old"));
-    EXPECT_EQ(PendingRequest(Installed(3), Shared(3)) + "\0"s, ReadPendingRenames());
+    EXPECT_EQ(PendingRequest(Installed(3)) + "\0"s, ReadPendingRenames());
 }
 
-TEST_F(RestorePass, InstalledFileIsKeptUntilItsReplacementIsInPlace) {
-    // Held open with delete sharing: its deletion only marks it, and the name
-    // stays taken until the holder lets go. Copying over the name would fail
-    // then, and the installed file would vanish with the holder.
+TEST_F(RestorePass, AFileHeldOpenWithDeleteSharingIsLeftToTheNextStart) {
+    // Its deletion would only mark it, and its name is not free for the new
+    // copy while the holder has it open: the replacing move fails, and the
+    // installed file stays whole under its name.
     PutFixture(kV99, Installed(3));
     PutFixture(kV100, Shared(3));
     HANDLE holder =
@@ -249,12 +254,31 @@ TEST_F(RestorePass, InstalledFileIsKeptUntilItsReplacementIsInPlace) {
     std::string log = Pass(false);
     CloseHandle(holder);
     EXPECT_EQ(OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " +
-                             Shared(3) + "\r\n"),
+                             Shared(3) + "\r\n" + DeleteError("ZKUI2.dll", ERROR_ACCESS_DENIED)),
               log);
-    EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(Installed(3)));
+    EXPECT_EQ(FixtureBytes(kV99), ReadFileBytes(Installed(3)));
     EXPECT_FALSE(FileExists(Installed(3) + ".new"));
     EXPECT_FALSE(FileExists(Installed(3) + ".old"));
-    EXPECT_EQ("", ReadPendingRenames());
+    EXPECT_EQ(PendingRequest(Installed(3)) + "\0"s, ReadPendingRenames());
+}
+
+TEST_F(RestorePass, TheReplacingMoveIsOneStepThatLeavesTheOldFileWhenItFails) {
+    const std::string I = Installed(3);
+    PutFixture(kV99, I);
+    PutFixture(kV100, Shared(3));
+    std::string log;
+    {
+        FailingFileOperations failing({{FileCall::MoveEx, I + ".new", I, ERROR_DISK_FULL}});
+        log = Pass(false);
+        EXPECT_EQ(0, FailingFileOperations::Calls(FileCall::Move));
+    }
+    EXPECT_EQ(OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " +
+                             Shared(3) + "\r\n" + DeleteError("ZKUI2.dll", ERROR_DISK_FULL)),
+              log);
+    EXPECT_EQ(FixtureBytes(kV99), ReadFileBytes(I));
+    EXPECT_FALSE(FileExists(I + ".new"));
+    EXPECT_FALSE(FileExists(I + ".old"));
+    EXPECT_EQ(PendingRequest(I) + "\0"s, ReadPendingRenames());
 }
 
 TEST_F(RestorePass, WhicheverStepFailsTheInstalledNameHoldsTheOldFileOrTheNewOne) {
@@ -358,7 +382,11 @@ TEST_F(RestorePass, WhicheverStepFailsTheInstalledNameHoldsTheOldFileOrTheNewOne
         PutFixture(kV100, F);
         std::string log;
         {
-            FailingFileOperations failing(c.rules);
+            // As on a system without the replacing move, which goes through
+            // the moves aside and back.
+            std::vector<FailRule> rules = c.rules;
+            rules.push_back({FileCall::MoveEx, N, I, ERROR_CALL_NOT_IMPLEMENTED});
+            FailingFileOperations failing(rules);
             log = Pass(false);
         }
         EXPECT_EQ(OnlyRow(3, Triple("ZKUI2.dll", "6.0.0.99", "6.0.0.100") + "   Restoring " + F +
@@ -378,7 +406,7 @@ TEST_F(RestorePass, WhicheverStepFailsTheInstalledNameHoldsTheOldFileOrTheNewOne
             }
         }
         // The replacement is left to the next start in every case.
-        EXPECT_EQ(PendingRequest(I, F) + "\0"s, ReadPendingRenames()) << c.what;
+        EXPECT_EQ(PendingRequest(I) + "\0"s, ReadPendingRenames()) << c.what;
         EXPECT_EQ(FixtureBytes(kV100), ReadFileBytes(F)) << c.what;
     }
 }
@@ -412,11 +440,12 @@ TEST_F(RestorePass, ACopyThatFailsBesideAFileInUseIsReportedAsItsDelete) {
          false,
          {{FileCall::Copy, F, I + ".new", ERROR_DISK_FULL}},
          DeleteError("ZKUI2.dll", ERROR_ACCESS_DENIED)},
+        // The copy never goes over whatever is at its name.
         {"free, a folder in the way",
          Installed::Free,
          true,
          {},
-         FileError("copy", "ZKUI2.dll", ERROR_ACCESS_DENIED)},
+         FileError("copy", "ZKUI2.dll", ERROR_FILE_EXISTS)},
     };
     for (const Case& c : cases) {
         Clean();
@@ -445,7 +474,7 @@ TEST_F(RestorePass, ACopyThatFailsBesideAFileInUseIsReportedAsItsDelete) {
                   log)
             << c.what;
         EXPECT_EQ(FixtureBytes(kV99), ReadFileBytes(I)) << c.what;
-        EXPECT_EQ(PendingRequest(I, F) + "\0"s, ReadPendingRenames()) << c.what;
+        EXPECT_EQ(PendingRequest(I) + "\0"s, ReadPendingRenames()) << c.what;
     }
 }
 

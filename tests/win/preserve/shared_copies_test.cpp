@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/tracked_alloc.h"
+#include "preserve/file_operations.h"
 #include "maker_folders.h"
 #include "preserve_fixtures.h"
 #include "test_support.h"
@@ -114,6 +116,102 @@ TEST(SearchNewestCopy, OnlyAStrictlyNewerVersionedCopyReplacesTheBest) {
     // A best version brought in is only replaced by a newer one.
     EXPECT_EQ("", Search(root, {6, 0, 0, 100}).path);
     EXPECT_EQ("7.0.0.0", Search(root, {7, 0, 0, 0}).version);
+}
+
+// The walk as it would see a tree with links in it, which Wine cannot make:
+// the names in g_linked are reported as reparse points, and the two folder
+// links lead back to the root, each below the other without end. The walk
+// is cut off after a few thousand folders, so that a walk that follows links
+// still ends.
+std::string NameOf(const std::string& path) {
+    return path.substr(path.rfind('\\') + 1);
+}
+
+std::string g_root;
+std::vector<std::string> g_linked;
+int g_walked = 0;
+
+bool EndsInLinked(const std::string& path) {
+    for (const std::string& name : g_linked) {
+        if (path.size() > name.size() &&
+            _stricmp(path.c_str() + path.size() - name.size(), name.c_str()) == 0 &&
+            path[path.size() - name.size() - 1] == '\\') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// "root\loopA\loopB\x" is "root\x": the loops lead back to the root.
+std::string Resolved(std::string path) {
+    for (const char* loop : {"\\loopA", "\\loopB"}) {
+        for (size_t at; (at = path.find(loop)) != std::string::npos;) {
+            path.erase(at, strlen(loop));
+        }
+    }
+    return path;
+}
+
+void MarkLinks(WIN32_FIND_DATAA* entry) {
+    if (EndsInLinked(std::string("\\") + entry->cFileName)) {
+        entry->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    }
+}
+
+HANDLE WINAPI LinkedFindFirst(LPCSTR pattern, LPWIN32_FIND_DATAA entry) {
+    if (++g_walked > 5000) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE find = FindFirstFileA(Resolved(pattern).c_str(), entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        MarkLinks(entry);
+    }
+    return find;
+}
+
+BOOL WINAPI LinkedFindNext(HANDLE find, LPWIN32_FIND_DATAA entry) {
+    BOOL more = FindNextFileA(find, entry);
+    if (more) {
+        MarkLinks(entry);
+    }
+    return more;
+}
+
+DWORD WINAPI LinkedAttributes(LPCSTR path) {
+    DWORD attributes = GetFileAttributesA(Resolved(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && EndsInLinked(path)
+               ? attributes | FILE_ATTRIBUTE_REPARSE_POINT
+               : attributes;
+}
+
+const FileOperations kLinkedTree = {CopyFileA,       MoveFileA,      MoveFileExA, DeleteFileA,
+                                    LinkedFindFirst, LinkedFindNext, FindClose,   LinkedAttributes};
+
+TEST(SearchNewestCopy, LinkedFoldersAndFilesAreNoPartOfTheTreeAndTheWalkEnds) {
+    ScratchDirectory scratch("search_links");
+    g_root = scratch.Path();
+    PutFixture(kV99, scratch.File("real\\ZKUI2.dll"));
+    // A link to a folder from anywhere, and a linked file: newer, not ours.
+    PutFixture(kV100, scratch.File("linked\\ZKUI2.dll"));
+    PutFixture(kVBuild40000, scratch.File("plain\\ZKUI2.dll"));
+    for (const char* loop : {"loopA", "loopB"}) {
+        ASSERT_TRUE(CreateDirectoryA(scratch.File(loop).c_str(), nullptr));
+    }
+    g_linked = {"linked", "loopA", "loopB", "plain\\ZKUI2.dll"};
+    g_walked = 0;
+    SetPreserveFileOperations(&kLinkedTree);
+    Found found = Search(g_root);
+    int walked = g_walked;
+    // A search root that is itself a link is no tree of ours.
+    g_linked = {NameOf(g_root)};
+    Found fromLinkedRoot = Search(g_root);
+    SetPreserveFileOperations(nullptr);
+    EXPECT_EQ(scratch.File("real\\ZKUI2.dll"), found.path);
+    EXPECT_EQ("6.0.0.99", found.version);
+    // The root, real and plain: nothing below a link is walked.
+    EXPECT_EQ(3, walked);
+    EXPECT_EQ("", fromLinkedRoot.path);
 }
 
 TEST(SearchNewestCopy, PathsThatDoNotFitArePassedOverNotCut) {
