@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win_handles.h"
 #include "core/device_context.h"
 #include "core/library.h"
 #include "preserve/file_operations.h"
@@ -48,15 +49,16 @@ void AfterStep() {
 
 // Writes the first half of existing to target, as a copy cut short does.
 void TearCopy(LPCSTR existing, LPCSTR target) {
-    HANDLE in = CreateFileA(existing, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-    HANDLE out = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE) {
+    zk::UniqueFileHandle in(
+        CreateFileA(existing, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    zk::UniqueFileHandle out(
+        CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (in && out) {
         static char bytes[1 << 20];
         DWORD read = 0;
         DWORD written = 0;
-        if (ReadFile(in, bytes, sizeof(bytes), &read, nullptr)) {
-            (void)WriteFile(out, bytes, read / 2, &written, nullptr);
+        if (ReadFile(in.Get(), bytes, sizeof(bytes), &read, nullptr)) {
+            (void)WriteFile(out.Get(), bytes, read / 2, &written, nullptr);
         }
     }
     ExitProcess(3);
@@ -90,8 +92,8 @@ BOOL WINAPI CountedDelete(LPCSTR path) {
     return ok;
 }
 
-const FileOperations kCountedOperations = {CountedCopy,   CountedMove,    CountedMoveEx,
-                                           CountedDelete, FindFirstFileA, FindNextFileA,
+const FileOperations kCountedOperations = {CountedCopy,   CountedMove,       CountedMoveEx,
+                                           CountedDelete, FindFirstFileA,    FindNextFileA,
                                            FindClose,     GetFileAttributesA};
 
 bool SeedPendingRenames(const std::string& strings) {
@@ -136,9 +138,7 @@ int main(int argc, char** argv) {
         } else if ((strcmp(argv[i], "--cut-before") == 0 || strcmp(argv[i], "--cut-after") == 0 ||
                     strcmp(argv[i], "--tear") == 0) &&
                    i + 1 < argc) {
-            g_cut = argv[i][2] == 't' ? Cut::Tear
-                    : argv[i][6] == 'b' ? Cut::Before
-                                        : Cut::After;
+            g_cut = argv[i][2] == 't' ? Cut::Tear : argv[i][6] == 'b' ? Cut::Before : Cut::After;
             g_cutAt = strtol(argv[++i], nullptr, 10);
         } else if (strcmp(argv[i], "--seed-pending") == 0 && i + 1 < argc) {
             if (!SeedPendingRenames(argv[++i])) {
