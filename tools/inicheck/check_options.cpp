@@ -14,11 +14,11 @@ const char kCheckUsage[] =
     "something or does what the author likely did not mean.\n"
     "  --section NAME  check only this section (default: every setup-action section)\n"
     "  --windows VERSION  98, nt4, 2000, xp (the default), 2003, vista, 7, 8, 8.1, 10,\n"
-    "                  or the numbers Windows reports (5.1, 6.3, 10.0)\n"
+    "                  11, or the numbers Windows reports (5.1, 6.3, 10.0)\n"
     "  --windows-dir DIR, --system-dir DIR  the machine's directories\n"
     "  --hwid ID       tell which companion programs apply to the device with this\n"
     "                  first hardware ID\n"
-    "  --help          this text\n"
+    "  --help, -h      this text\n"
     "Exit status: 0 no warning, 1 warnings, 2 usage or read error.\n";
 
 namespace {

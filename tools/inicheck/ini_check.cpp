@@ -22,8 +22,10 @@ const char* const kRootNames[] = {"HKLM", "HKEY_LOCAL_MACHINE", "HKCU", "HKEY_CU
 // processor or platform; the co-installer gets the name without them.
 const char* const kDecorations[] = {".NT", ".NTx86", ".NTamd64", ".NTia64", ".NTarm", ".NTarm64"};
 
+// The line as a read returns it: name and value end at a NUL.
 std::string EntryText(const ProfileEntry& entry) {
-    return entry.hasValue ? entry.name + "=" + entry.value : entry.name;
+    std::string name = entry.name.c_str();
+    return entry.hasValue ? name + "=" + entry.value.c_str() : name;
 }
 
 const char* RegistrationName(RegistrationKind kind) {
@@ -58,22 +60,26 @@ RegistrationKind IntendedRegistration(const char* path) {
     return RegistrationKind::None;
 }
 
-// True when the command line was built.
-bool DescribeBuild(Checker* checker, int line, const std::string& prefix, BuildResult result,
-                   const char* commandLine, const char* path) {
+// True when the command line was built. prefix ends in "-> " and may carry a
+// condition in front of the outcome, suffix the alternative after it.
+bool DescribeBuild(Checker* checker, int line, const std::string& prefix, RegistrationKind kind,
+                   BuildResult result, const char* commandLine, const char* path,
+                   const char* suffix) {
+    // A refusal names the registration refused: the log says which.
+    std::string refused = std::string("not run (") + RegistrationName(kind) + "): ";
     switch (result) {
         case BuildResult::Built:
-            checker->Say(prefix + "start " + commandLine);
+            checker->Say(prefix + "start " + commandLine + suffix);
             return true;
         case BuildResult::QuoteInPath:
-            checker->Say(prefix + "not run: the path holds a double quote");
+            checker->Say(prefix + refused + "the path holds a double quote" + suffix);
             checker->Warn(
                 Format("line %d: \"%s\" holds a double quote, which a setup-action line "
                        "keeps; a path with one is not registered",
                        line, path));
             break;
         case BuildResult::TooLong:
-            checker->Say(prefix + "not run: command line too long");
+            checker->Say(prefix + refused + "command line too long" + suffix);
             checker->Warn(
                 Format("line %d: the command line that registers \"%s\" is longer "
                        "than %u characters; it is not registered",
@@ -83,10 +89,11 @@ bool DescribeBuild(Checker* checker, int line, const std::string& prefix, BuildR
     return false;
 }
 
-// A path with neither a drive nor a leading backslash.
-bool IsRelativePath(const char* path) {
-    bool drive = path[0] != '\0' && path[1] == ':';
-    return !drive && path[0] != '\\';
+void WarnAboutLongPath(Checker* checker, int line, const char* directory, const char* relative) {
+    checker->Warn(
+        Format("line %d: the path %s\\%s is longer than %u characters; it is not "
+               "registered",
+               line, directory, relative, static_cast<unsigned>(kSetupTextCapacity - 1)));
 }
 
 // A ';' or quotes in a file name as written: the line is taken whole, so they
@@ -116,44 +123,66 @@ bool WarnAboutNameDecoration(Checker* checker, int line, const char* written, co
 void DescribeRegistration(Checker* checker, int line, const std::string& prefix, const char* path,
                           const char* written, bool keyLine) {
     RegistrationKind kind = ClassifyRegistration(path);
-    char commandLine[kSetupTextCapacity];
-    bool built = false;
-    switch (kind) {
-        case RegistrationKind::InProcessServer:
-            built = DescribeBuild(checker, line, prefix,
-                                  BuildRegsvr32CommandLine(commandLine, sizeof(commandLine),
-                                                           checker->systemDirectory, path),
-                                  commandLine, path);
-            break;
-        case RegistrationKind::LocalServer:
-            built = DescribeBuild(checker, line, prefix,
-                                  BuildServerCommandLine(commandLine, sizeof(commandLine), path),
-                                  commandLine, path);
-            break;
-        case RegistrationKind::None:
-            if (strchr(path, '.') == nullptr) {
-                checker->Say(prefix + "nothing: \"" + path + "\" holds no '.'");
-                if (!keyLine) {
-                    checker->Warn(Format("line %d: \"%s\" holds no '.', so it is not registered",
-                                         line, path));
-                }
-            } else {
-                checker->Say(prefix + "nothing: no registration rule matches \"" + path + "\"");
+    if (kind == RegistrationKind::None) {
+        if (strchr(path, '.') == nullptr) {
+            checker->Say(prefix + "nothing: \"" + path + "\" holds no '.'");
+            if (!keyLine) {
                 checker->Warn(
-                    Format("line %d: \"%s\" is not registered: only DLL, dll, AX, ax, "
-                           "EXE and exe (case as written) after its first '.' count",
-                           line, path));
+                    Format("line %d: \"%s\" holds no '.', so it is not registered", line, path));
             }
-            return;
-    }
-    if (!built || WarnAboutNameDecoration(checker, line, written, path)) {
+        } else {
+            checker->Say(prefix + "nothing: no registration rule matches \"" + path + "\"");
+            checker->Warn(
+                Format("line %d: \"%s\" is not registered: only DLL, dll, AX, ax, "
+                       "EXE and exe (case as written) after its first '.' count",
+                       line, path));
+        }
         return;
     }
-    if (IsRelativePath(path)) {
+    // A path that does not name its file from a drive's root or a share is
+    // looked for in the system directory alone, and registered only when the
+    // file is there (zk::IsFullyQualifiedPath).
+    char resolved[kSetupTextCapacity];
+    const char* target = path;
+    std::string outcomePrefix = prefix;
+    bool lookedFor = !IsFullyQualifiedPath(path);
+    if (lookedFor) {
+        if (!JoinSetupPath(resolved, sizeof(resolved), checker->systemDirectory, path)) {
+            checker->Say(prefix + "not run: path too long");
+            WarnAboutLongPath(checker, line, checker->systemDirectory, path);
+            return;
+        }
+        if (strchr(path, '"') != nullptr) {
+            checker->Say(prefix +
+                         "not registered: no file name holds a double quote (an ERROR line)");
+            checker->Warn(
+                Format("line %d: \"%s\" holds a double quote, which a setup-action line "
+                       "keeps; no file of that name is in the system directory, so it is not "
+                       "registered",
+                       line, path));
+            return;
+        }
+        target = resolved;
+        // The file is looked for before the command line is built.
+        outcomePrefix = prefix + "if " + resolved + " is there: ";
+    }
+    char commandLine[kSetupTextCapacity];
+    BuildResult result = kind == RegistrationKind::InProcessServer
+                             ? BuildRegsvr32CommandLine(commandLine, sizeof(commandLine),
+                                                        checker->systemDirectory, target)
+                             : BuildServerCommandLine(commandLine, sizeof(commandLine), target);
+    bool built = DescribeBuild(checker, line, outcomePrefix, kind, result, commandLine, target,
+                               lookedFor ? "; else not registered (an ERROR line)" : "");
+    if (!built || WarnAboutNameDecoration(checker, line, written, target)) {
+        return;
+    }
+    if (lookedFor) {
         checker->Warn(
-            Format("line %d: \"%s\" is registered as written, without a directory "
-                   "(codes 10 and 11 put one in front)",
-                   line, path));
+            Format("line %d: \"%s\" is no full path (a drive and a backslash, or "
+                   "\\\\server\\share), so the co-installer looks for it in the system "
+                   "directory only: it registers %s when that file is there, and "
+                   "else logs an ERROR and registers nothing",
+                   line, path, resolved));
     }
     RegistrationKind intended = IntendedRegistration(path);
     if (intended != kind) {
@@ -208,7 +237,8 @@ void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& e
     const char* valueName = nullptr;
     switch (action.kind) {
         case SetupActionKind::RegisterFile:
-            if (keyLine && strcasecmp(entry.name.c_str(), kNoFnwKey) == 0 &&
+            // NoFNW is read from an install section, whose name is never empty.
+            if (keyLine && section[0] != '\0' && strcasecmp(entry.name.c_str(), kNoFnwKey) == 0 &&
                 ClassifyRegistration(argument) == RegistrationKind::None) {
                 DescribeNoFnwLine(checker, section, entry, prefix);
                 break;
@@ -234,10 +264,7 @@ void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& e
                                         : checker->systemDirectory;
             if (!JoinSetupPath(path, sizeof(path), directory, argument)) {
                 checker->Say(prefix + "not run: path too long");
-                checker->Warn(Format(
-                    "line %d: the path %s\\%s is longer than %u characters; it "
-                    "is not registered",
-                    line, directory, argument, static_cast<unsigned>(kSetupTextCapacity - 1)));
+                WarnAboutLongPath(checker, line, directory, argument);
                 break;
             }
             DescribeRegistration(checker, line, prefix, path, argument, false);
@@ -252,7 +279,13 @@ void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& e
             break;
         case SetupActionKind::DisableUnsafeDialog:
             if (checker->version.nt && checker->version.major == 5 && checker->version.minor == 0) {
-                checker->Say(prefix + "install the storage class upper filter");
+                // The filter goes into the class list only while its driver
+                // file is there: a list naming a missing driver stops the
+                // class's devices from starting.
+                checker->Say(prefix + "install the storage class upper filter (the service " +
+                             "ZkClsUpr; added to the Volume class upper filters if " +
+                             checker->systemDirectory +
+                             "\\drivers\\ZkClsUpr.sys is there, else a WARNING line)");
             } else {
                 checker->Say(prefix + "log only (the storage filter is for Windows 2000 only)");
                 checker->Warn(
@@ -274,6 +307,19 @@ void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& e
                            strchr(argument, '\\') == nullptr
                                ? "holds no backslash"
                                : "has nothing in front of its last backslash"));
+                break;
+            }
+            if (keyPath[0] == '\\') {
+                // The registry takes no path that begins with a separator:
+                // the key is never opened.
+                checker->Say(prefix +
+                             "nothing: a key path that begins with a backslash opens "
+                             "no key");
+                checker->Warn(
+                    Format("line %d: \"%s\" begins with a backslash: the co-installer puts "
+                           "HKEY_LOCAL_MACHINE\\ in front itself, and a key path that begins "
+                           "with one opens no key, so the line %s, without a log line",
+                           line, argument, create ? "sets nothing" : "deletes nothing"));
                 break;
             }
             std::string value = valueName[0] == '\0' ? std::string("the default value")
@@ -316,10 +362,11 @@ void CheckSetupLine(Checker* checker, const char* section, const ProfileEntry& e
 }
 
 // What the log says of a missing or empty section: on Windows 2000 and XP an
-// Image-class device's installation counts it as an error.
+// Image-class device's installation counts it as an error. The empty name is
+// never an install section: only SetupEntryPoint asks for it.
 std::string MissingSectionLogLines(const Checker& checker, const char* name) {
     std::string other = Format("\"Section %s doesn't exist in INI file.\"", name);
-    if (!IsWin2000OrXP(checker.version)) {
+    if (!IsWin2000OrXP(checker.version) || name[0] == '\0') {
         return "the log shows " + other;
     }
     return Format(
@@ -341,8 +388,17 @@ std::string Undecorated(const char* name) {
     return std::string();
 }
 
+// A line that another kind of INI file would take for a comment: the
+// profile functions leave out only lines that begin with ';'.
+bool LooksLikeComment(const std::string& text) {
+    return text[0] == '#' || text.compare(0, 2, "//") == 0;
+}
+
 void CheckSetupSection(Checker* checker, const char* name) {
-    checker->Say(Format("[%s]", name));
+    checker->Say(name[0] == '\0'
+                     ? std::string("[] (the lines above the first section header, which an "
+                                   "empty section name reads)")
+                     : Format("[%s]", name));
     const ProfileSection* section = FindSection(checker->file, name);
     std::string undecorated = Undecorated(name);
     if (!undecorated.empty() && FindSection(checker->file, undecorated.c_str()) == nullptr &&
@@ -355,23 +411,26 @@ void CheckSetupSection(Checker* checker, const char* name) {
                    name, undecorated.c_str(), undecorated.c_str(),
                    MissingSectionLogLines(*checker, undecorated.c_str()).c_str()));
     }
+    // "[]" headers are named once for the whole file (CheckProfile).
     for (const ProfileSection& other : checker->file.sections) {
-        if (&other != section && section != nullptr && SameProfileName(other.name, name)) {
+        if (&other != section && section != nullptr && name[0] != '\0' &&
+            SameProfileName(other.name, name)) {
             checker->Warn(Format("line %d: [%s] again; only the first one (line %d) is read",
                                  other.line, other.name.c_str(), section->line));
         }
     }
-    // Wine leaves comment lines out of a section read, and the checker reads
-    // as Wine does; a profile reader that handed one back would make it an
-    // action (a comma in the comment even gives it a code). Comments belong
-    // above the first section.
+    // Comment lines (';') never reach the interpreter: the read leaves them
+    // out. A line written as a comment of another kind of INI file does, and
+    // is run (a comma in it even gives it a code).
     if (section != nullptr) {
-        for (const ProfileEntry& entry : section->entries) {
-            if (!entry.name.empty() && entry.name[0] == ';') {
+        for (const ProfileEntry* entry : ReturnedEntries(*section)) {
+            std::string text = EntryText(*entry);
+            if (LooksLikeComment(text)) {
                 checker->Warn(
-                    Format("line %d: a comment inside a setup-action section; keep "
-                           "comments above the first section, where no read sees them",
-                           entry.line));
+                    Format("line %d: \"%s\" is no comment to the profile functions, which "
+                           "leave out only lines that begin with ';': the line is run as a "
+                           "setup action",
+                           entry->line, text.c_str()));
             }
         }
     }
@@ -428,11 +487,14 @@ void CheckSetupSection(Checker* checker, const char* name) {
         }
     }
     if (installMonitor) {
-        checker->Say("bandwidth monitor: installed");
+        checker->Say(std::string("bandwidth monitor: installed (the service ZKUSBSta; added to "
+                                 "the Image and MEDIA class lower filters if ") +
+                     checker->systemDirectory +
+                     "\\drivers\\ZKUSBSta.sys is there, else a WARNING line)");
     } else {
         checker->Say(Format("bandwidth monitor: not installed (line %d)", declinedAt));
     }
-    if (CallsCoInstallers(checker->version)) {
+    if (CallsCoInstallers(checker->version) && name[0] != '\0') {
         CheckWebUpdateSwitches(checker, name);
     }
 }
@@ -475,6 +537,35 @@ void CheckEncoding(Checker* checker) {
                    "assumes 1252, Western): the co-installer reads \"?\" in their "
                    "place, or a similar letter",
                    line));
+    }
+}
+
+// Whether the lines above the first header are worth a section of their own
+// in the report: a read returns some, and they are not the lines of a header
+// that a UTF-8 mark hid (named on its own).
+bool LeadingLinesCount(const ProfileFile& file) {
+    return file.markedHeader.empty() && !ReturnedEntries(file.leading).empty();
+}
+
+// The lines above the first header, which only an empty section name reads,
+// and "[]" headers, which no read reaches.
+void CheckUnnamedSections(Checker* checker) {
+    const ProfileFile& file = checker->file;
+    if (LeadingLinesCount(file)) {
+        std::vector<const ProfileEntry*> leading = ReturnedEntries(file.leading);
+        checker->Warn(
+            Format("line %d: the lines above the first section header run only when "
+                   "rundll32 zkcoinst.dll,SetupEntryPoint is given no section name; put "
+                   "them under a header (--section \"\" shows what they do)",
+                   leading.front()->line));
+    }
+    for (const ProfileSection& section : file.sections) {
+        if (section.name.c_str()[0] == '\0') {
+            checker->Warn(
+                Format("line %d: [] is never read: an empty section name reads the lines "
+                       "above the first section header instead",
+                       section.line));
+        }
     }
 }
 
@@ -523,10 +614,17 @@ CheckReport CheckProfile(const ProfileFile& file, const CheckOptions& options) {
                    version.label));
     }
     CheckSwitchSectionNames(&checker);
+    CheckUnnamedSections(&checker);
     if (options.section != nullptr) {
         checker.Say("");
         CheckSetupSection(&checker, options.section);
     } else {
+        // The lines above the first header, when a read returns any, are a
+        // section of SetupEntryPoint's.
+        if (LeadingLinesCount(seen)) {
+            checker.Say("");
+            CheckSetupSection(&checker, "");
+        }
         int checked = 0;
         for (const ProfileSection& section : seen.sections) {
             // A name that came before is read from its first section only.

@@ -62,7 +62,7 @@ ProfileFile ParseProfile(const std::string& bytes) {
     const std::string& text = file.encoding == TextEncoding::Utf16Le ? converted : bytes;
     size_t lostAt = 0;
     size_t position = 0;
-    ProfileSection* current = nullptr;
+    ProfileSection* current = &file.leading;
     int lineNumber = 1;
     while (position < text.size()) {
         // A line ends at any run of carriage returns and line feeds.
@@ -97,7 +97,7 @@ ProfileFile ParseProfile(const std::string& bytes) {
         }
         std::string line = text.substr(start, end - start);
         // Only a header or a line that a read may return is worth a word.
-        if (lossy && line[0] != ';' && (current != nullptr || line[0] == '[')) {
+        if (lossy && line[0] != ';') {
             file.lossyLines.push_back(thisLine);
         }
         if (file.encoding == TextEncoding::Utf8 && start == 0 && line.size() > 3 &&
@@ -122,9 +122,6 @@ ProfileFile ParseProfile(const std::string& bytes) {
                 continue;
             }
         }
-        if (current == nullptr) {
-            continue;
-        }
         ProfileEntry entry{line, std::string(), false, thisLine};
         size_t equals = line.find('=');
         if (equals != std::string::npos) {
@@ -140,9 +137,10 @@ ProfileFile ParseProfile(const std::string& bytes) {
             entry.value = line.substr(valueStart);
             entry.hasValue = true;
         }
-        // A line with an empty name right after another one is dropped.
+        // A line with an empty name right after another one is dropped; the
+        // one before counts as empty when a NUL begins it.
         if (entry.name.empty() && !current->entries.empty() &&
-            current->entries.back().name.empty()) {
+            current->entries.back().name.c_str()[0] == '\0') {
             continue;
         }
         current->entries.push_back(entry);
@@ -151,17 +149,21 @@ ProfileFile ParseProfile(const std::string& bytes) {
 }
 
 bool SameProfileName(const std::string& a, const char* b) {
+    const char* stored = a.c_str();
     size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (FoldCase(static_cast<unsigned char>(a[i])) !=
+    for (; stored[i] != '\0' && b[i] != '\0'; ++i) {
+        if (FoldCase(static_cast<unsigned char>(stored[i])) !=
             FoldCase(static_cast<unsigned char>(b[i]))) {
             return false;
         }
     }
-    return i == a.size() && b[i] == '\0';
+    return stored[i] == '\0' && b[i] == '\0';
 }
 
 const ProfileSection* FindSection(const ProfileFile& file, const char* name) {
+    if (name[0] == '\0') {
+        return &file.leading;
+    }
     for (const ProfileSection& section : file.sections) {
         if (SameProfileName(section.name, name)) {
             return &section;
@@ -173,7 +175,8 @@ const ProfileSection* FindSection(const ProfileFile& file, const char* name) {
 std::vector<const ProfileEntry*> ReturnedEntries(const ProfileSection& section) {
     std::vector<const ProfileEntry*> entries;
     for (const ProfileEntry& entry : section.entries) {
-        if ((!entry.name.empty() || entry.hasValue) && entry.name[0] != ';') {
+        const char* name = entry.name.c_str();
+        if ((name[0] != '\0' || entry.hasValue) && name[0] != ';') {
             entries.push_back(&entry);
         }
     }
@@ -284,7 +287,7 @@ size_t ReadProfileString(const ProfileFile& file, const char* section, const cha
             return 0;
         }
         const char* value = entry.value.c_str();
-        size_t valueLength = entry.value.size();
+        size_t valueLength = strlen(value);
         bool quoted = valueLength >= 2 && (value[0] == '\'' || value[0] == '"') &&
                       value[valueLength - 1] == value[0];
         if (!quoted) {

@@ -16,6 +16,12 @@
 // - lines whose name starts with ";" (comments) are left out of a section
 //   read; of two lines in a row with an empty name ("=value"), the second is
 //   dropped;
+// - names and values are C strings to the reader: a NUL byte ends them where
+//   it stands, so a line that begins with one has an empty name (a line
+//   without "=" is then left out, as a blank one);
+// - the lines above the first header form a section of their own, the one an
+//   empty section name reads; a "[]" header names a section that no read
+//   reaches, since that one is found first;
 // - a section read larger than its buffer keeps what fits and ends in two
 //   NULs, so its last line is cut wherever the buffer ended;
 // - section and key names are compared without regard to case, and only the
@@ -53,7 +59,10 @@ struct ProfileSection {
 };
 
 struct ProfileFile {
-    // Lines in front of the first header belong to no section and are never read.
+    // The lines in front of the first header: the section of the empty name
+    // (its line is 0).
+    ProfileSection leading{std::string(), 0, {}};
+    // The sections under headers, in file order.
     std::vector<ProfileSection> sections;
     TextEncoding encoding = TextEncoding::Ansi;
     // Lines with characters that the ANSI code page lacks (UTF-16 text).
@@ -68,10 +77,12 @@ struct ProfileFile {
 ProfileFile ParseProfile(const std::string& bytes);
 
 // Whether two section or key names are the same to the profile functions:
-// without regard to case, letters of code page 1252 beyond ASCII included.
+// without regard to case, letters of code page 1252 beyond ASCII included; a
+// is taken up to its first NUL, as the reader stores it.
 bool SameProfileName(const std::string& a, const char* b);
 
-// The first section named name (without regard to case), or none.
+// The first section named name (without regard to case), or none; the empty
+// name finds the lines in front of the first header.
 const ProfileSection* FindSection(const ProfileFile& file, const char* name);
 
 // The entries of section that a section read returns, in order.

@@ -183,7 +183,9 @@ void CheckWebUpdateSwitches(Checker* checker, const char* installSection) {
                 Format("finish-install action, %s device: %s (%s); post-install "
                        "programs start %s",
                        className, requested ? "requested" : "not requested", reason,
-                       requested ? "in it" : "in post-processing"));
+                       requested ? "in it"
+                                 : "in post-processing, and nothing starts in a finish-install "
+                                   "action that another installer requests"));
         }
         WarnAboutOtherVersions(checker, installSection, answer);
     }

@@ -9,22 +9,27 @@ namespace {
 
 // Windows' own programs, the device installer's among them, carry a manifest
 // for the version they ship with, so the co-installer sees 6.3 on Windows 8.1
-// and 10.0 on Windows 10 and 11; a program without one sees 6.2 there.
+// and 10.0 on Windows 10 and 11; a program without one sees 6.2 there. Windows
+// 11 reports 10.0 as Windows 10 does: the co-installer cannot tell them apart.
 const WindowsVersion kVersions[] = {
-    {"98", "Windows 98", 4, 10, false, "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS"},
-    {"nt4", "Windows NT 4.0", 4, 0, true, "C:\\WINNT", "C:\\WINNT\\system32",
+    {"98", nullptr, "Windows 98", 4, 10, false, "C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM",
+     "C:\\WINDOWS"},
+    {"nt4", nullptr, "Windows NT 4.0", 4, 0, true, "C:\\WINNT", "C:\\WINNT\\system32",
      "C:\\WINNT\\Profiles"},
-    {"2000", "Windows 2000", 5, 0, true, "C:\\WINNT", "C:\\WINNT\\system32",
+    {"2000", nullptr, "Windows 2000", 5, 0, true, "C:\\WINNT", "C:\\WINNT\\system32",
      "C:\\Documents and Settings"},
-    {"xp", "Windows XP", 5, 1, true, "C:\\WINDOWS", "C:\\WINDOWS\\system32",
+    {"xp", nullptr, "Windows XP", 5, 1, true, "C:\\WINDOWS", "C:\\WINDOWS\\system32",
      "C:\\Documents and Settings"},
-    {"2003", "Windows Server 2003", 5, 2, true, "C:\\WINDOWS", "C:\\WINDOWS\\system32",
+    {"2003", nullptr, "Windows Server 2003", 5, 2, true, "C:\\WINDOWS", "C:\\WINDOWS\\system32",
      "C:\\Documents and Settings"},
-    {"vista", "Windows Vista", 6, 0, true, "C:\\Windows", "C:\\Windows\\system32", "C:\\Users"},
-    {"7", "Windows 7", 6, 1, true, "C:\\Windows", "C:\\Windows\\system32", "C:\\Users"},
-    {"8", "Windows 8", 6, 2, true, "C:\\Windows", "C:\\Windows\\system32", "C:\\Users"},
-    {"8.1", "Windows 8.1", 6, 3, true, "C:\\Windows", "C:\\Windows\\system32", "C:\\Users"},
-    {"10", "Windows 10 or 11", 10, 0, true, "C:\\Windows", "C:\\Windows\\system32", "C:\\Users"},
+    {"vista", nullptr, "Windows Vista", 6, 0, true, "C:\\Windows", "C:\\Windows\\system32",
+     "C:\\Users"},
+    {"7", nullptr, "Windows 7", 6, 1, true, "C:\\Windows", "C:\\Windows\\system32", "C:\\Users"},
+    {"8", nullptr, "Windows 8", 6, 2, true, "C:\\Windows", "C:\\Windows\\system32", "C:\\Users"},
+    {"8.1", nullptr, "Windows 8.1", 6, 3, true, "C:\\Windows", "C:\\Windows\\system32",
+     "C:\\Users"},
+    {"10", "11", "Windows 10 or 11", 10, 0, true, "C:\\Windows", "C:\\Windows\\system32",
+     "C:\\Users"},
 };
 
 }  // namespace
@@ -40,7 +45,8 @@ const WindowsVersion* FindWindowsVersion(const char* option) {
     for (const WindowsVersion& version : kVersions) {
         char numbers[24];
         (void)snprintf(numbers, sizeof(numbers), "%u.%u", version.major, version.minor);
-        if (strcasecmp(version.option, option) == 0 || strcasecmp(numbers, option) == 0) {
+        if (strcasecmp(version.option, option) == 0 || strcasecmp(numbers, option) == 0 ||
+            (version.otherOption != nullptr && strcasecmp(version.otherOption, option) == 0)) {
             return &version;
         }
     }

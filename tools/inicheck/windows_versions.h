@@ -8,7 +8,8 @@
 namespace zk::inicheck {
 
 struct WindowsVersion {
-    const char* option;  // as given after --windows
+    const char* option;       // as given after --windows
+    const char* otherOption;  // a second name of the same version, or nullptr
     const char* label;
     unsigned major;
     unsigned minor;
@@ -21,7 +22,7 @@ struct WindowsVersion {
 // Every version, oldest first.
 const WindowsVersion* WindowsVersions(size_t* count);
 
-// By option name ("xp", "10") or by the numbers Windows reports ("5.1",
+// By option name ("xp", "10", "11") or by the numbers Windows reports ("5.1",
 // "10.0"), without regard to case; nullptr for a version not known.
 const WindowsVersion* FindWindowsVersion(const char* option);
 extern const char kDefaultWindowsVersion[];

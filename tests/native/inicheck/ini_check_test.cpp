@@ -47,6 +47,8 @@ TEST(IniCheck, ArgumentsAreParsedOrRefused) {
         // Every version the co-installer tells apart, by name or by its numbers.
         {{"--windows", "6.3", "f.ini"}, true, nullptr, "8.1", "f.ini", nullptr},
         {{"--windows", "10.0", "f.ini"}, true, nullptr, "10", "f.ini", nullptr},
+        // Windows 11 reports 10.0: the co-installer takes it for Windows 10.
+        {{"--windows", "11", "f.ini"}, true, nullptr, "10", "f.ini", nullptr},
         {{"--windows", "4.10", "f.ini"}, true, nullptr, "98", "f.ini", nullptr},
         {{"--windows", "95", "f.ini"}, false, nullptr, nullptr, nullptr, nullptr},
         {{"--windows", "6.01", "f.ini"}, false, nullptr, nullptr, nullptr, nullptr},
@@ -60,6 +62,9 @@ TEST(IniCheck, ArgumentsAreParsedOrRefused) {
         {{"--bogus", "f.ini"}, false, nullptr, nullptr, nullptr, nullptr},
         {{"a.ini", "b.ini"}, false, nullptr, nullptr, nullptr, nullptr},
         {{}, false, nullptr, nullptr, nullptr, nullptr},
+        // Asking for help is no usage error, in either spelling.
+        {{"-h"}, true, nullptr, "xp", nullptr, nullptr},
+        {{"--help", "f.ini"}, true, nullptr, "xp", nullptr, nullptr},
     };
     for (const Case& c : cases) {
         std::vector<const char*> argv = {"zkinicheck"};
@@ -203,7 +208,7 @@ TEST(IniCheck, DirectoriesShapeThePathsAndTheirLimits) {
         << report.text;
     EXPECT_TRUE(Has(report, "/s \"D:\\WIN\\sub\\zk.ax\"")) << report.text;
     // 14 + 1 + 234 characters fit a path, but not the command line around it.
-    EXPECT_TRUE(Has(report, "not run: command line too long")) << report.text;
+    EXPECT_TRUE(Has(report, "not run (regsvr32): command line too long")) << report.text;
     EXPECT_EQ(1, report.warnings) << report.text;
 }
 

@@ -8,6 +8,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using zk::inicheck::ParseProfile;
 using zk::inicheck::ProfileFile;
 using zk::inicheck::ReadProfileSection;
@@ -31,7 +32,7 @@ std::string SectionLines(const std::string& text, const char* section, size_t ca
 TEST(ProfileReader, SectionReadReturnsLinesAsThePlatformDoes) {
     struct Case {
         const char* name;
-        const char* text;
+        std::string text;
         const char* section;
         const char* lines;
     };
@@ -55,7 +56,20 @@ TEST(ProfileReader, SectionReadReturnsLinesAsThePlatformDoes) {
          "11,a.dll|"},
         {"bytes of an ANSI file pass unchanged", "[S]\n11,\x80\xE9\xFF.dll\n", "S",
          "11,\x80\xE9\xFF.dll|"},
-        {"lines before any header belong nowhere", "11,a.dll\n[S]\n", "S", "(none)"},
+        {"lines before any header belong to no named section", "11,a.dll\n[S]\n", "S", "(none)"},
+        // The empty name reads the lines above the first header, even when
+        // there are none; a [] header is found after them and never read.
+        {"the empty name reads the lines before any header", "11,a.dll\n; c\n[S]\n11,b.dll\n", "",
+         "11,a.dll|"},
+        {"a [] header is never read", "[S]\n[]\n11,a.dll\n", "", "(none)"},
+        // A NUL ends the text where it stands: a line it begins has an empty
+        // name, and is left out unless it holds a "=".
+        {"a NUL at a line's start hides it",
+         "[S]\n\0"
+         "11,a.dll\n11,b.dll\n"s,
+         "S", "11,b.dll|"},
+        {"a NUL cuts a line", "[S]\n11,a\0.dll\nk=v\0w\n"s, "S", "11,a|k=v|"},
+        {"a NUL-started name with a value", "[S]\n\0k=v\n=w\n11,a.dll\n"s, "S", "=v|11,a.dll|"},
         {"an empty section", "[S]\n[T]\n11,a.dll\n", "S", "(none)"},
         {"a missing section", "[T]\n11,a.dll\n", "S", "(none)"},
         {"an empty value keeps its =", "[S]\nkey=\n", "S", "key=|"},

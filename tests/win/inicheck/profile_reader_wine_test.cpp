@@ -11,6 +11,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using zk::inicheck::ParseProfile;
 using zk::inicheck::ProfileFile;
 using zk::inicheck::ReadProfileSection;
@@ -132,6 +133,17 @@ TEST_F(ProfileReaderAgainstPlatform, SwitchReadsAgree) {
             EXPECT_STREQ(platform, ours) << section << "/" << key;
         }
     }
+}
+
+// The empty name reads the lines above the first header ("[]" is never
+// reached), and a NUL ends a name or value where it stands.
+TEST_F(ProfileReaderAgainstPlatform, UnnamedLinesAndNulBytesAgree) {
+    const std::string bytes =
+        "pre=1\r\n\0hidden\r\n11,top.dll\r\n[]\r\nunder=empty\r\n[S\0T]\r\n\0abc\r\n"
+        "11,a\0.dll\r\n\0k=v\r\n=w\r\nkey\0x=1\r\nv=1\0"
+        "0\r\n\0q\r\n=z\r\n[S]\r\nlater\r\n"s;
+    CompareWithPlatform(scratch_.File("unnamed.ini"), bytes, {"", "S", "S T", "Missing"},
+                        {"pre", "under", "key", "KEY", "v", "k"}, 120);
 }
 
 // The checker takes the code page to be 1252; these files hold what it maps.
