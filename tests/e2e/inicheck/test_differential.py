@@ -261,6 +261,21 @@ class CheckerAgainstTheDll(PrefixTestCase):
         self.assertEqual(sorted(KNOWN_DIFFERENCES), sorted(listed),
                          "the classifiers here and the reference's list must name the same "
                          "differences")
+        # Wine's process creation now and then fails with ERROR_INTERNAL_ERROR
+        # (1359) on a loaded machine, which no Windows does for a program that
+        # is there: such a file is run once more.
+        flaky = [c for c in cases if b" (1359)" in self.read(c, "zkcoinst.log")]
+        for case in flaky:
+            for name in ("zkcoinst.log", "registry.txt", "started.txt", "result.txt"):
+                path = self.prefix.unix("%s\\%04d\\%s" % (CASES, case.index, name))
+                if os.path.exists(path):
+                    os.remove(path)
+        for version in versions:
+            group = [c for c in flaky if c.version == version]
+            if group:
+                self.run_driver(version, group)
+        if flaky:
+            time.sleep(3)
         agreed = 0
         known = {}
         failures = []
@@ -285,9 +300,11 @@ class CheckerAgainstTheDll(PrefixTestCase):
             failures.append(self.describe(case, report, parted, names))
         elapsed = time.time() - started_at
         print("\n%d files (seed %d, %s): %d agree, %d differ as listed (%s), %d disagree; %.0f s"
-              % (len(cases), SEED, ARCH, agreed, sum(known.values()),
-                 ", ".join("%s %d" % item for item in sorted(known.items())) or "none",
-                 len(failures), elapsed))
+              "%s" % (len(cases), SEED, ARCH, agreed, sum(known.values()),
+                      ", ".join("%s %d" % item for item in sorted(known.items())) or "none",
+                      len(failures), elapsed,
+                      "; run again after a failed process start: %s" %
+                      ", ".join(str(c.index) for c in flaky) if flaky else ""))
         for failure in failures[:SHOWN]:
             print("\n" + failure)
         self.assertEqual(0, len(failures), "%d of %d files disagree (the first ones above)" %
