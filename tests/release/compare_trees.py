@@ -1,8 +1,10 @@
 """Compares two folders file by file: every file of either must be in both,
 with the same bytes. Names each file that differs with the first offset where
-it does, and each file that only one of them has.
+it does, and each file that only one of them has. With --pairs, compares each
+file with the one after it instead.
 
     compare_trees.py FOLDER_A FOLDER_B
+    compare_trees.py --pairs FILE_A FILE_B [FILE_A FILE_B]...
 """
 
 import os
@@ -31,7 +33,21 @@ def first_difference(a, b):
             offset += len(x)
 
 
+def compare_pairs(paths):
+    wrong = 0
+    for a, b in zip(paths[0::2], paths[1::2]):
+        at = first_difference(a, b)
+        if at is None:
+            print("same: %s and %s" % (a, b))
+        else:
+            print("FAIL: %s and %s differ, first at offset %d (0x%x)" % (a, b, at, at))
+            wrong += 1
+    return 1 if wrong else 0
+
+
 def main():
+    if sys.argv[1] == "--pairs":
+        return compare_pairs(sys.argv[2:])
     a, b = sys.argv[1:3]
     in_a, in_b = files(a), files(b)
     wrong = 0

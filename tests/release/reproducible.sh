@@ -4,6 +4,10 @@
 # time zones), and compares every file: the zip, SHA256SUMS, and every file
 # the zip holds, as staged. A difference names the file and its first
 # differing offset. Needs no Wine.
+#
+# Where this checkout is clean (its commit is the clones'), the release's DLLs,
+# their symbols and the Windows checkers must also be the very files of the
+# windows and windows-x64 builds that the tests ran on (when those are built).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source=$PWD
@@ -26,4 +30,26 @@ status=0
 python3 tests/release/compare_trees.py "$one/dist" "$other/dist" || status=1
 python3 tests/release/compare_trees.py "$one/build/release-stage" "$other/build/release-stage" ||
   status=1
+
+if [ -z "$(git status --porcelain --untracked-files=no)" ]; then
+  stage=$(echo "$one"/build/release-stage/zkcoinst-*)
+  pairs=()
+  for each in x86:windows x64:windows-x64; do
+    arch=${each%%:*} bin=build/${each#*:}/bin
+    for name in zkcoinst.dll zkcoinst.dll.debug; do
+      if [ -f "$bin/$name" ]; then pairs+=("$stage/$arch/$name" "$bin/$name"); fi
+    done
+  done
+  for name in zkinicheck zkpkgcheck zklogcheck; do
+    if [ -f "build/windows-x64/bin/$name.exe" ]; then
+      pairs+=("$stage/tools/windows/$name.exe" "build/windows-x64/bin/$name.exe")
+    fi
+  done
+  if [ ${#pairs[@]} -gt 0 ]; then
+    echo "the release's files against the tested builds':"
+    python3 tests/release/compare_trees.py --pairs "${pairs[@]}" || status=1
+  fi
+else
+  echo "this checkout has changes: the release is not compared with its tested builds"
+fi
 exit $status
