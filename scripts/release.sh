@@ -9,8 +9,9 @@
 #   scripts/release.sh [--key KEY --cert CERT]
 #
 # With a key and its certificate, each DLL is signed (scripts/sign.sh DLL KEY
-# CERT) before it goes into the zip; a signed release is not reproducible, as
-# the signature carries the time of signing.
+# CERT, which takes its signing time from SOURCE_DATE_EPOCH) before it goes
+# into the zip and the package; a time stamp from a server
+# (ZK_SIGN_TIMESTAMP_URL) differs from one signing to the next.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,10 +29,14 @@ if { [ -n "$key" ] && [ -z "$cert" ]; } || { [ -z "$key" ] && [ -n "$cert" ]; };
   echo "release: --key and --cert go together" >&2
   exit 2
 fi
+if [ -n "$key" ] && [ ! -f scripts/sign.sh ]; then
+  echo "release: scripts/sign.sh, which signs the DLLs, is not in this tree" >&2
+  exit 2
+fi
 
 # The release needs the compilers alone (no Wine): the bootstrap runs when one
 # is missing.
-for tool in cmake g++ i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix python3; do
+for tool in cmake g++ git i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix python3; do
   command -v "$tool" >/dev/null || { bash scripts/bootstrap.sh >/dev/null; break; }
 done
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
