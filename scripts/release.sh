@@ -63,6 +63,19 @@ if [ -n "$key" ]; then
   cp "$stage/x64/zkcoinst.dll" "$stage/package/camera/amd64/zkcoinst.dll"
 fi
 
+# The package as zkpkgcheck sees it: the co-installer must run from every
+# models section (warnings, such as an unsigned package's, are printed).
+set +e
+check=$("$stage/tools/linux/zkpkgcheck" "$stage/package/camera")
+checked=$?
+set -e
+if [ $checked -gt 1 ] || grep -q "will not run" <<<"$check"; then
+  printf '%s\n' "$check"
+  echo "release: the example package is not ready to install" >&2
+  exit 1
+fi
+grep -E "models sections? checked" <<<"$check"
+
 mkdir -p dist
 rm -f dist/zkcoinst-*.zip dist/SHA256SUMS
 zip=dist/zkcoinst-$version.zip
