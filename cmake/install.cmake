@@ -3,7 +3,7 @@
 # its part, and the three release builds (release-x86, release-x64,
 # release-linux) installed into one prefix give the whole tree:
 #
-#   CHANGELOG.md, docs/           every build
+#   CHANGELOG.md, docs/*.md       every build
 #   x86/, x64/                    zkcoinst.dll and its symbols, zkcoinst.dll.debug
 #   package/camera/               the example package, ready to install on both:
 #                                 its INF, zkcoinst.ini, the companion-program
@@ -16,10 +16,9 @@
 # The DLLs and programs go in as the build made them: nothing is stripped or
 # rewritten on the way.
 install(FILES ${CMAKE_SOURCE_DIR}/CHANGELOG.md DESTINATION .)
-install(FILES ${CMAKE_SOURCE_DIR}/docs/reference.md DESTINATION docs)
-if(EXISTS ${CMAKE_SOURCE_DIR}/docs/shipping.md)
-  install(FILES ${CMAKE_SOURCE_DIR}/docs/shipping.md DESTINATION docs)
-endif()
+# The reference and every other guide of docs/.
+file(GLOB ZK_DOCS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md)
+install(FILES ${ZK_DOCS} DESTINATION docs)
 
 set(ZK_CHECKERS zkinicheck zkpkgcheck zklogcheck)
 if(ZK_WINDOWS)
@@ -29,8 +28,8 @@ if(ZK_WINDOWS)
   else()
     set(package_folder x86)
   endif()
-  install(PROGRAMS $<TARGET_FILE:zkcoinst> $<TARGET_FILE:zkcoinst>.debug
-          DESTINATION ${ZK_WINDOWS_ARCH})
+  install(PROGRAMS $<TARGET_FILE:zkcoinst> DESTINATION ${ZK_WINDOWS_ARCH})
+  install(FILES $<TARGET_FILE:zkcoinst>.debug DESTINATION ${ZK_WINDOWS_ARCH})
   install(PROGRAMS $<TARGET_FILE:zkcoinst> DESTINATION package/camera/${package_folder})
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/camera/ DESTINATION package/camera)
   if(ZK_WINDOWS_ARCH STREQUAL "x86")
