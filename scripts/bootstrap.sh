@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need on Debian 12: CMake, the host and
+# Installs what the build and the tests need on Debian 12: CMake, git (the
+# release's time stamp and the clones of its reproducibility test), the host and
 # the i686 and x86_64 MinGW-w64 compilers, 32-bit and 64-bit Wine and
 # GoogleTest's sources.
 # Idempotent: packages already present are not touched, and when everything is
@@ -8,6 +9,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ clang-format python3
+  git
   clang libclang-rt-14-dev clang-tidy cppcheck
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

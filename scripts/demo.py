@@ -6,6 +6,7 @@ Run it through scripts/demo.sh, which builds everything first.
 """
 
 import os
+import re
 import shutil
 import sys
 import time
@@ -185,8 +186,11 @@ def show_packaging(prefix):
     package = os.path.join(SOURCE_DIR, "build", "package", "camera")
     shutil.rmtree(package, ignore_errors=True)
     shutil.copytree(os.path.join(SOURCE_DIR, "examples", "camera"), package)
+    version = re.search(r'ZK_VERSION_TEXT "([^"]*)"',
+                        open(os.path.join(BUILD_DIR, "generated", "core", "core",
+                                          "version_info.h")).read()).group(1)
     for arch, bits, dll in BUILDS:
-        print("zkcoinst.dll for %s Windows (version 11.70.1196.0) is built at" % bits)
+        print("zkcoinst.dll for %s Windows (version %s) is built at" % (bits, version))
         print("    " + dll)
         if os.path.exists(dll):
             os.makedirs(os.path.join(package, PACKAGE_DLL_FOLDER[arch]))

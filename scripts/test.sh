@@ -2,7 +2,8 @@
 # Sets everything up and runs every test: the Windows-free logic natively under
 # AddressSanitizer and UBSan, static analysis, short fuzz runs, then both DLLs
 # (x86 and x64): their static checks, their tests under Wine (unit tests of the
-# Win32 layer and end-to-end installations).
+# Win32 layer and end-to-end installations), and last the release, built twice
+# from clean clones, which must agree byte for byte.
 #
 # Where this host cannot run 32-bit programs, the x86 DLL is still built and
 # checked, and the Wine tests run for x64 only. ZK_WINE_ARCHS=x86,x64 (or x64)
@@ -38,5 +39,8 @@ for arch in x86 x64; do
     ctest --preset "$preset" -L static || status=1
   fi
 done
+
+# The release from two clean clones of this commit: the same bytes (no Wine).
+bash tests/release/reproducible.sh || status=1
 
 exit $status

@@ -49,7 +49,8 @@ def tokens(text):
 def _sources(src_dir):
     for folder, _, files in sorted(os.walk(src_dir)):
         for name in sorted(files):
-            if name.endswith((".cpp", ".h")):
+            # A .h.in is a header the build writes (version_info.h).
+            if name.endswith((".cpp", ".h", ".h.in")):
                 path = os.path.join(folder, name)
                 with open(path, encoding="utf-8") as handle:
                     yield path, handle.read()
