@@ -229,8 +229,9 @@ void RemoveFromClassList(const ClassFilterEntry& row, RemovalReport* report) {
         Report(report, false, "Class %s %s: %s taken off; the list is empty and deleted.",
                guid.c_str(), valueName, row.serviceName);
     } else {
-        Report(report, false, "Class %s %s: %s taken off; %u other entries kept in order.",
-               guid.c_str(), valueName, row.serviceName, static_cast<unsigned>(kept));
+        Report(report, false, "Class %s %s: %s taken off; %u other %s kept in order.", guid.c_str(),
+               valueName, row.serviceName, static_cast<unsigned>(kept),
+               kept == 1 ? "entry" : "entries");
     }
 }
 
