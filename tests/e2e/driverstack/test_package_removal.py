@@ -72,6 +72,12 @@ class PackageRemoval(PrefixTestCase):
         self.assertIn("service zkclsupr and zkclsupr.sys: kept; the upperfilters of device "
                       "root\\zktestvolume\\0000 names it.", removal.stdout.lower())
 
+        # A second run finds nothing more to change.
+        again = self.prefix.run([TOOLS + "\\zkremove.exe"])
+        self.assertEqual(0, again.returncode, again.stdout + again.stderr)
+        self.assertNotIn("taken off", again.stdout)
+        self.assertNotIn("deleted", again.stdout)
+
 
 if __name__ == "__main__":
     unittest.main()
