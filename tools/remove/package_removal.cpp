@@ -18,10 +18,12 @@ const char kClassKey[] = "SYSTEM\\CurrentControlSet\\Control\\Class";
 const char kEnumKey[] = "SYSTEM\\CurrentControlSet\\Enum";
 const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style on purpose, checked by -Wformat.
 void Report(RemovalReport* report, bool failed, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
 // A line of the report, sized to its text.
+// NOLINTNEXTLINE(cert-dcl50-cpp): printf-style on purpose, checked by -Wformat.
 void Report(RemovalReport* report, bool failed, const char* format, ...) {
     va_list args;
     va_start(args, format);
