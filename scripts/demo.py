@@ -245,6 +245,31 @@ def show_monitor_with_its_file(prefix, package):
         if "bandwidth monitor" in line or "RegisterROVudevidNT" in line:
             print(line.rstrip("\r"))
     show_values(prefix, WATCHED_VALUES[:1] + WATCHED_VALUES[2:3])
+    return result
+
+
+def devices_of(*results):
+    """The instance IDs of the devices the harness runs installed."""
+    return [line.split(": ", 1)[1] for result in results if result is not None
+            for line in result.stdout.splitlines() if line.startswith("device: ")]
+
+
+def show_removal(prefix, package, devices):
+    """Removing the devices (DIF_REMOVE) leaves the package's filters in the
+    class lists and their services behind; zkremove takes them off."""
+    heading("Removing the package: DIF_REMOVE, then zkremove")
+    for device in devices:
+        result = prefix.harness(package + "\\zkcamera.inf", extra=["--device", device, "--remove"])
+        print("%s removed (DIF_REMOVE): %s" % (
+            device, "ok" if result.returncode == 0 else result.stderr.strip()))
+    print("What the package left:")
+    show_values(prefix, WATCHED_VALUES[:1] + WATCHED_VALUES[2:3])
+    shutil.copy(os.path.join(BIN_DIR, "zkremove.exe"), prefix.unix(TOOLS))
+    print("zkremove says:")
+    result = prefix.run([TOOLS + "\\zkremove.exe"])
+    print(result.stdout.replace("\r\n", "\n").rstrip())
+    print("(exit status %d)" % result.returncode)
+    show_values(prefix, WATCHED_VALUES[:1] + WATCHED_VALUES[2:3])
 
 
 def main():
@@ -315,8 +340,9 @@ def main():
         # file in use and the second installation, in a log begun afresh.
         logs = [keep_log(prefix, "zkcoinst-install.log")]
         show_protected_file_in_use(prefix)
-        show_monitor_with_its_file(prefix, package)
+        again = show_monitor_with_its_file(prefix, package)
         logs.append(keep_log(prefix, "zkcoinst-later.log"))
+        show_removal(prefix, package, devices_of(result, again))
 
         show_packaging(prefix)
         explain_logs(prefix, logs)

@@ -19,7 +19,8 @@ for each in x86 x64; do
   cmake --preset "$preset" >/dev/null
   if [ "$each" = "$arch" ]; then
     cmake --build --preset "$preset" --target zkcoinst install_harness record_stub \
-      restore_pass_driver zk_preserve_fixtures zk_fixture_component zkpkgcheck zklogcheck >/dev/null
+      restore_pass_driver zk_preserve_fixtures zk_fixture_component zkpkgcheck zklogcheck zkremove \
+      >/dev/null
   else
     cmake --build --preset "$preset" --target zkcoinst >/dev/null
   fi

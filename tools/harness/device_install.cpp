@@ -52,19 +52,9 @@ struct Device {
     SP_DEVINFO_DATA data;
 };
 
-bool PrepareDevice(const InstallOptions& options, Device* device, std::string* error,
-                   CoInstallerProc coInstaller) {
-    GUID guid;
-    if (!SetupClassGuid(options.setupClass, &guid)) {
-        *error = "unknown setup class " + options.setupClass;
-        return false;
-    }
-    device->set.Reset(SetupDiCreateDeviceInfoList(&guid, nullptr));
-    if (!device->set) {
-        *error = Win32Failure("SetupDiCreateDeviceInfoList");
-        return false;
-    }
-    device->data.cbSize = sizeof(device->data);
+// A new device of the options' hardware IDs, registered.
+bool CreateDevice(const InstallOptions& options, const GUID& guid, CoInstallerProc coInstaller,
+                  Device* device, std::string* error) {
     const char* description =
         options.friendlyName.empty() ? "Test camera" : options.friendlyName.c_str();
     if (!SetupDiCreateDeviceInfoA(device->set.Get(), options.setupClass.c_str(), &guid, description,
@@ -103,6 +93,37 @@ bool PrepareDevice(const InstallOptions& options, Device* device, std::string* e
         *error = Win32Failure("registering the device");
         return false;
     }
+    return true;
+}
+
+// The device of one installation: a new one registered, or the installed one
+// the options name, with the driver list of the one INF built (when there is
+// an INF).
+bool PrepareDevice(const InstallOptions& options, Device* device, std::string* error,
+                   CoInstallerProc coInstaller) {
+    GUID guid;
+    if (!SetupClassGuid(options.setupClass, &guid)) {
+        *error = "unknown setup class " + options.setupClass;
+        return false;
+    }
+    device->set.Reset(SetupDiCreateDeviceInfoList(&guid, nullptr));
+    if (!device->set) {
+        *error = Win32Failure("SetupDiCreateDeviceInfoList");
+        return false;
+    }
+    device->data.cbSize = sizeof(device->data);
+    if (options.deviceId.empty()) {
+        if (!CreateDevice(options, guid, coInstaller, device, error)) {
+            return false;
+        }
+    } else if (!SetupDiOpenDeviceInfoA(device->set.Get(), options.deviceId.c_str(), nullptr, 0,
+                                       &device->data)) {
+        *error = Win32Failure("SetupDiOpenDeviceInfoA");
+        return false;
+    }
+    if (options.infPath.empty()) {
+        return true;
+    }
     SP_DEVINSTALL_PARAMS_A params;
     params.cbSize = sizeof(params);
     if (!SetupDiGetDeviceInstallParamsA(device->set.Get(), &device->data, &params)) {
@@ -125,12 +146,31 @@ bool PrepareDevice(const InstallOptions& options, Device* device, std::string* e
     return true;
 }
 
+std::string DeviceInstanceId(const Device& device) {
+    char id[256] = "";  // instance IDs are at most 200 characters
+    if (!SetupDiGetDeviceInstanceIdA(device.set.Get(), const_cast<PSP_DEVINFO_DATA>(&device.data),
+                                     id, sizeof(id), nullptr)) {
+        return std::string();
+    }
+    return id;
+}
+
 bool FinishInstallRequested(const Device& device) {
     SP_DEVINSTALL_PARAMS_A params;
     params.cbSize = sizeof(params);
     return SetupDiGetDeviceInstallParamsA(device.set.Get(),
                                           const_cast<PSP_DEVINFO_DATA>(&device.data), &params) &&
            (params.FlagsEx & DI_FLAGSEX_FINISHINSTALL_ACTION) != 0;
+}
+
+// What another installer of the device does when it wants the action.
+void RequestFinishInstall(Device* device) {
+    SP_DEVINSTALL_PARAMS_A params;
+    params.cbSize = sizeof(params);
+    if (SetupDiGetDeviceInstallParamsA(device->set.Get(), &device->data, &params)) {
+        params.FlagsEx |= DI_FLAGSEX_FINISHINSTALL_ACTION;
+        SetupDiSetDeviceInstallParamsA(device->set.Get(), &device->data, &params);
+    }
 }
 
 void Print(const InstallOptions& options, const CallRecord& call) {
@@ -208,6 +248,10 @@ DWORD InstallDevice(Device* device) {
     return SetupDiInstallDevice(device->set.Get(), &device->data) ? NO_ERROR : GetLastError();
 }
 
+DWORD RemoveDevice(Device* device) {
+    return SetupDiRemoveDevice(device->set.Get(), &device->data) ? NO_ERROR : GetLastError();
+}
+
 }  // namespace
 
 bool SetupClassGuid(const std::string& name, GUID* guid) {
@@ -244,6 +288,8 @@ std::string DifCodeName(DI_FUNCTION code) {
             return "DIF_DESTROYPRIVATEDATA";
         case DIF_REGISTERDEVICE:
             return "DIF_REGISTERDEVICE";
+        case DIF_REMOVE:
+            return "DIF_REMOVE";
         default:
             return "DIF " + std::to_string(code);
     }
@@ -253,6 +299,26 @@ InstallReport InstallWithCoInstaller(const InstallOptions& options, CoInstallerP
     InstallReport report;
     Device device;
     if (!PrepareDevice(options, &device, &report.error, coInstaller)) {
+        return report;
+    }
+    report.deviceId = DeviceInstanceId(device);
+    if (options.remove) {
+        CallCode(options, coInstaller, &device, DIF_REMOVE, RemoveDevice, &report);
+    } else if (options.finishInstallOnly) {
+        // The later process works on the installed device with its driver
+        // selected again, through a device information set of its own.
+        DWORD selected = SelectBestDriver(&device);
+        if (selected != NO_ERROR) {
+            report.error = "no driver of the INF matches the device";
+            return report;
+        }
+        CallCode(options, coInstaller, &device, DIF_FINISHINSTALL_ACTION, nullptr, &report);
+    }
+    if (options.remove || options.finishInstallOnly) {
+        if (options.destroy) {
+            CallCode(options, coInstaller, &device, DIF_DESTROYPRIVATEDATA, nullptr, &report);
+        }
+        report.ok = true;
         return report;
     }
     for (int run = 0; run < options.installations; ++run) {
@@ -265,6 +331,11 @@ InstallReport InstallWithCoInstaller(const InstallOptions& options, CoInstallerP
                  &report);
         if (FinishInstallRequested(device)) {
             report.finishInstallRequested = true;
+        }
+        if (options.otherInstallerRequestsFinishInstall) {
+            RequestFinishInstall(&device);
+        }
+        if (FinishInstallRequested(device) && !options.deferFinishInstall) {
             CallCode(options, coInstaller, &device, DIF_FINISHINSTALL_ACTION, nullptr, &report);
         }
         if (options.destroy) {

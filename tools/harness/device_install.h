@@ -20,6 +20,25 @@ struct InstallOptions {
     int installations = 1;      // how many installations through one device information set
     bool destroy = true;        // end each installation with DIF_DESTROYPRIVATEDATA
     bool quiet = false;         // print nothing
+    // An installed device to work on (its instance ID) instead of a new one:
+    // a second installation, a driver update, the finish-install action of a
+    // later process, or the device's removal.
+    std::string deviceId;
+    // What the device installer does this time, besides a whole installation.
+    // Windows 8 and later leave the finish-install action to a process of its
+    // own, after the installation: deferFinishInstall ends the installation
+    // without it, finishInstallOnly is that later process (the action and
+    // DIF_DESTROYPRIVATEDATA, over a fresh context).
+    bool deferFinishInstall = false;
+    bool finishInstallOnly = false;
+    // Another installer of the device (the class installer, another
+    // co-installer) asks for the finish-install action at
+    // DIF_NEWDEVICEWIZARD_FINISHINSTALL, so the action comes whatever this
+    // co-installer asked.
+    bool otherInstallerRequestsFinishInstall = false;
+    // DIF_REMOVE: the device is removed (SetupDiRemoveDevice is the default
+    // action); no INF is needed.
+    bool remove = false;
     // Held around the device installer's own actions (driver selection, the
     // installation itself) when several threads install at once: Windows'
     // device installer does those one at a time, and Wine's SetupDiInstallDevice
@@ -41,7 +60,8 @@ struct InstallReport {
     bool ok = false;
     std::string error;  // why the installation could not be set up
     std::vector<CallRecord> calls;
-    bool finishInstallRequested = false;
+    bool finishInstallRequested = false;  // by the co-installer itself
+    std::string deviceId;                 // the device's instance ID
 };
 
 // The class GUID of "Image" or "Media"; false for any other name.
@@ -51,8 +71,9 @@ bool SetupClassGuid(const std::string& name, GUID* guid);
 // and calls coInstaller for each code in the order of the device installer:
 // codes before installation, DIF_INSTALLDEVICE pre-processing, the default
 // action (SetupDiInstallDevice), post-processing, DIF_NEWDEVICEWIZARD_FINISHINSTALL,
-// DIF_FINISHINSTALL_ACTION when the co-installer asked for it, and
-// DIF_DESTROYPRIVATEDATA.
+// DIF_FINISHINSTALL_ACTION when an installer asked for it, and
+// DIF_DESTROYPRIVATEDATA; or, as the options say, only the finish-install
+// action or DIF_REMOVE of an installed device.
 InstallReport InstallWithCoInstaller(const InstallOptions& options, CoInstallerProc coInstaller);
 
 // The same device installation, but driven through SetupDiCallClassInstaller:

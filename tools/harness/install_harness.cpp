@@ -4,7 +4,11 @@
 //   install_harness --inf PATH --hwid ID [--hwid ID...] [--class Image|Media]
 //                   [--name FRIENDLY] [--dll PATH] [--install-fails]
 //                   [--installations N] [--no-destroy]
+//                   [--defer-finish-install] [--other-installer-finish-install]
 //                   [--setupapi [--class-coinstaller]]
+//   install_harness --device INSTANCE_ID --inf PATH [options above]
+//   install_harness --device INSTANCE_ID --inf PATH --finish-install-only
+//   install_harness --device INSTANCE_ID --remove
 //
 // By default the harness loads the co-installer DLL (--dll, default
 // zkcoinst.dll) and calls its ZkCoInstaller itself, post-processing included.
@@ -13,6 +17,17 @@
 // (CoInstallers32 of the driver key), and SetupAPI loads and calls them.
 // --class-coinstaller also registers "zkcoinst.dll,ZkCoInstaller" as a
 // co-installer of the whole setup class, for INFs without such a section.
+//
+// The modes of real installations: --device installs over an installed device
+// (a second installation, or a driver update from a newer INF) instead of a
+// new one. Windows 8 and later send the finish-install action in a process of
+// its own, after the installation: --defer-finish-install leaves it out, and a
+// later --finish-install-only run sends it (and DIF_DESTROYPRIVATEDATA) to a
+// fresh context. --other-installer-finish-install asks for the action as the
+// class installer or another co-installer may, so that it comes whatever the
+// co-installer asked. --remove sends DIF_REMOVE and removes the device.
+// Each run ends with the lines "finish-install action requested: yes|no"
+// (asked by the co-installer) and "device: <instance ID>".
 #include <windows.h>
 
 #include <cerrno>
@@ -32,7 +47,11 @@ int Usage() {
         "usage: install_harness --inf PATH --hwid ID [--hwid ID...] [--class Image|Media]\n"
         "                       [--name FRIENDLY] [--dll PATH] [--install-fails]\n"
         "                       [--installations N] [--no-destroy]\n"
-        "                       [--setupapi [--class-coinstaller]]\n");
+        "                       [--defer-finish-install] [--other-installer-finish-install]\n"
+        "                       [--setupapi [--class-coinstaller]]\n"
+        "       install_harness --device INSTANCE_ID --inf PATH [options above]\n"
+        "       install_harness --device INSTANCE_ID --inf PATH --finish-install-only\n"
+        "       install_harness --device INSTANCE_ID --remove\n");
     return 2;
 }
 
@@ -64,6 +83,16 @@ int main(int argc, char** argv) {
             options.installFails = true;
         } else if (arg == "--no-destroy") {
             options.destroy = false;
+        } else if (arg == "--device" && hasValue) {
+            options.deviceId = argv[++i];
+        } else if (arg == "--defer-finish-install") {
+            options.deferFinishInstall = true;
+        } else if (arg == "--finish-install-only") {
+            options.finishInstallOnly = true;
+        } else if (arg == "--other-installer-finish-install") {
+            options.otherInstallerRequestsFinishInstall = true;
+        } else if (arg == "--remove") {
+            options.remove = true;
         } else if (arg == "--setupapi") {
             throughSetupApi = true;
         } else if (arg == "--class-coinstaller") {
@@ -72,16 +101,23 @@ int main(int argc, char** argv) {
             return Usage();
         }
     }
-    if (options.infPath.empty() || options.hardwareIds.empty() ||
-        (classCoInstaller && !throughSetupApi)) {
+    bool installed = !options.deviceId.empty();
+    bool needsInf = !options.remove;
+    bool needsIds = !installed;
+    if ((options.infPath.empty() && needsInf) || (options.hardwareIds.empty() && needsIds) ||
+        (classCoInstaller && !throughSetupApi) ||
+        ((options.finishInstallOnly || options.remove) && (!installed || throughSetupApi)) ||
+        (options.finishInstallOnly && options.remove)) {
         return Usage();
     }
-    char fullInf[MAX_PATH];
-    if (GetFullPathNameA(options.infPath.c_str(), MAX_PATH, fullInf, nullptr) == 0) {
-        (void)fprintf(stderr, "install_harness: bad INF path %s\n", options.infPath.c_str());
-        return 1;
+    if (!options.infPath.empty()) {
+        char fullInf[MAX_PATH];
+        if (GetFullPathNameA(options.infPath.c_str(), MAX_PATH, fullInf, nullptr) == 0) {
+            (void)fprintf(stderr, "install_harness: bad INF path %s\n", options.infPath.c_str());
+            return 1;
+        }
+        options.infPath = fullInf;
     }
-    options.infPath = fullInf;
 
     InstallReport report;
     if (throughSetupApi) {
@@ -116,5 +152,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     printf("finish-install action requested: %s\n", report.finishInstallRequested ? "yes" : "no");
+    printf("device: %s\n", report.deviceId.c_str());
     return 0;
 }
