@@ -4,7 +4,9 @@
 # release-linux) installed into one prefix give the whole tree:
 #
 #   CHANGELOG.md, docs/*.md       every build
-#   x86/, x64/                    zkcoinst.dll and its symbols, zkcoinst.dll.debug
+#   x86/, x64/                    zkcoinst.dll and its symbols, zkcoinst.dll.debug;
+#                                 zkremove.exe, which takes the package off a
+#                                 machine of that processor
 #   package/camera/               the example package, ready to install on both:
 #                                 its INF, zkcoinst.ini, the companion-program
 #                                 key (.reg), x86/ and amd64/zkcoinst.dll, and
@@ -30,6 +32,7 @@ if(ZK_WINDOWS)
   endif()
   install(PROGRAMS $<TARGET_FILE:zkcoinst> DESTINATION ${ZK_WINDOWS_ARCH})
   install(FILES $<TARGET_FILE:zkcoinst>.debug DESTINATION ${ZK_WINDOWS_ARCH})
+  install(PROGRAMS $<TARGET_FILE:zkremove> DESTINATION ${ZK_WINDOWS_ARCH})
   install(PROGRAMS $<TARGET_FILE:zkcoinst> DESTINATION package/camera/${package_folder})
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/camera/ DESTINATION package/camera)
   if(ZK_WINDOWS_ARCH STREQUAL "x86")

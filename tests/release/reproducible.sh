@@ -36,7 +36,7 @@ if [ -z "$(git status --porcelain --untracked-files=no)" ]; then
   pairs=()
   for each in x86:windows x64:windows-x64; do
     arch=${each%%:*} bin=build/${each#*:}/bin
-    for name in zkcoinst.dll zkcoinst.dll.debug; do
+    for name in zkcoinst.dll zkcoinst.dll.debug zkremove.exe; do
       if [ -f "$bin/$name" ]; then pairs+=("$stage/$arch/$name" "$bin/$name"); fi
     done
   done
