@@ -14,6 +14,7 @@ packages=(
   mingw-w64-x86-64-dev
   googletest
   wine wine32:i386 wine64
+  osslsigncode openssl
 )
 
 as_root() {
@@ -37,5 +38,12 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-as_root apt-get update -q
+# A mirror in the middle of a sync serves an index whose size does not match
+# its release file for a while; a later try gets a whole one.
+for try in 1 2 3; do
+  if as_root apt-get update -q; then
+    break
+  fi
+  [ "$try" -eq 3 ] || sleep 30
+done
 as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
