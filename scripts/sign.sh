@@ -12,8 +12,8 @@
 # roots: a self-signed certificate verifies against itself. Whether Windows
 # trusts the signature is Windows' own decision (see docs/shipping.md).
 #
-# ZK_SIGN_TIMESTAMP_URL, when set, names an RFC 3161 time-stamping server: a
-# time-stamped signature stays valid after the certificate expires. With
+# ZK_SIGN_TIMESTAMP_URL, when set, names an RFC 3161 time-stamping server whose
+# time stamp the signature then carries (docs/shipping.md says why). With
 # SOURCE_DATE_EPOCH set (and no time-stamping server), the signing time is that
 # moment, so that signing the same bytes with the same key gives the same file.
 set -euo pipefail
