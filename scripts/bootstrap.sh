@@ -16,6 +16,7 @@ packages=(
   mingw-w64-x86-64-dev
   googletest
   wine wine64
+  osslsigncode openssl
 )
 # 32-bit Wine runs the x86 DLL's Windows tests. A host whose package lists
 # cannot serve the i386 packages runs those tests for x64 only, so a failed

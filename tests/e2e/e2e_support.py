@@ -62,6 +62,45 @@ def add_shipped_class_keys(prefix):
         prefix.reg_add(key, "Class", "REG_SZ", name)
 
 
+def catalog_names(inf_path):
+    """The catalogs that the [Version] section of INF_PATH names
+    (CatalogFile=, CatalogFile.NT=, CatalogFile.NTx86=, ...)."""
+    names = []
+    section = None
+    with open(inf_path, encoding="latin-1") as f:
+        for line in f:
+            line = line.split(";", 1)[0].strip()
+            if line.startswith("["):
+                section = line.strip("[]").strip().lower()
+            elif section == "version" and "=" in line:
+                key, value = (part.strip() for part in line.split("=", 1))
+                if key.lower().split(".", 1)[0] == "catalogfile" and value:
+                    names.append(value.strip('"'))
+    return names
+
+
+def stand_in_catalogs(package):
+    """Puts a stand-in file beside each INF of PACKAGE for every catalog it
+    names that is not there.
+
+    The catalog is made when a package is signed, so a package from the
+    repository has none. Windows installs such a package as unsigned. Wine's
+    SetupDiInstallDevice, which checks no signature, goes on when
+    SetupCopyOEMInf fails, as it does when the catalog cannot be copied, and
+    then reads a pointer that call never set: a 32-bit process faults there (a
+    64-bit one, under Wine 8, happens not to). Wine copies the catalog without
+    reading it, so any file of the name lets the installation through.
+    """
+    for name in os.listdir(package):
+        if not name.lower().endswith(".inf"):
+            continue
+        for catalog in catalog_names(os.path.join(package, name)):
+            path = os.path.join(package, catalog)
+            if not os.path.exists(path):
+                with open(path, "wb") as f:
+                    f.write(b"stand-in for the catalog that signing makes; not a catalog\r\n")
+
+
 class WineBootError(RuntimeError):
     """wineboot could not make a prefix; the message says why."""
 
@@ -243,6 +282,7 @@ class Prefix:
         source = source or os.path.join(SOURCE_DIR, "examples", "camera")
         target = self.unix(at)
         shutil.copytree(source, target, dirs_exist_ok=True)
+        stand_in_catalogs(target)
         if value_add:
             self.install_stub_as(at + "\\xwvalueadd.exe")
         return at

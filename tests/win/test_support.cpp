@@ -54,6 +54,30 @@ ScratchDirectory::~ScratchDirectory() {
     RemoveTree(path_);
 }
 
+std::string StagedExampleInf() {
+    static ScratchDirectory folder("example_package");
+    static std::string inf;
+    if (!inf.empty()) {
+        return inf;
+    }
+    std::string source = TestsDirectory() + "\\..\\examples\\camera\\";
+    for (const char* name : {"zkcamera.inf", "zkcoinst.ini", "registered_programs.reg"}) {
+        EXPECT_TRUE(CopyFileA((source + name).c_str(), folder.File(name).c_str(), FALSE))
+            << source << name;
+    }
+    std::string copied = folder.File("zkcamera.inf");
+    for (const char* key :
+         {"CatalogFile", "CatalogFile.NT", "CatalogFile.NTx86", "CatalogFile.NTamd64"}) {
+        char catalog[MAX_PATH] = "";
+        GetPrivateProfileStringA("Version", key, "", catalog, sizeof(catalog), copied.c_str());
+        if (catalog[0] != '\0' && !FileExists(folder.File(catalog))) {
+            WriteFileBytes(folder.File(catalog), "stand-in for the catalog that signing makes\r\n");
+        }
+    }
+    inf = copied;
+    return inf;
+}
+
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -38,6 +38,14 @@ private:
     std::string path_;
 };
 
+// The example camera package (examples/camera) copied into a scratch folder
+// that lives as long as the test program, with a stand-in file for each
+// catalog its INF names; returns the copied INF's path. The catalog is made
+// when a package is signed, and Wine's SetupDiInstallDevice, which checks no
+// signature, reads an unset pointer when the INF's catalog cannot be copied
+// (SetupCopyOEMInf fails): a 32-bit test program faults there.
+std::string StagedExampleInf();
+
 bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

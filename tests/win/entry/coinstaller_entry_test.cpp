@@ -21,7 +21,7 @@ namespace {
 
 InstallOptions CameraInstallation() {
     InstallOptions options;
-    options.infPath = zktest::TestsDirectory() + "\\..\\examples\\camera\\zkcamera.inf";
+    options.infPath = zktest::StagedExampleInf();
     options.hardwareIds = {"USB\\VID_1BCF&PID_2C6A&REV_0100&MI_00", "USB\\VID_1BCF&PID_2C6A&MI_00"};
     options.quiet = true;
     return options;

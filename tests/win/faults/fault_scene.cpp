@@ -488,7 +488,7 @@ struct SceneDriver {
         InstallReport report;
         if (scene.run == Run::Installation) {
             InstallOptions options;
-            options.infPath = zktest::TestsDirectory() + "\\..\\examples\\camera\\zkcamera.inf";
+            options.infPath = zktest::StagedExampleInf();
             options.hardwareIds = {kDeviceId, kModelId};
             options.quiet = true;
             report = InstallWithCoInstaller(options, ZkCoInstaller);
