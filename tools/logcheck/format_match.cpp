@@ -13,13 +13,13 @@ constexpr long kStepBudget = 200000;
 
 enum class Conversion { Text, Signed, Unsigned, Hex, Percent };
 
-struct Spec {
+struct Directive {
     Conversion conversion = Conversion::Text;
     size_t length = 0;  // characters of the format it takes
 };
 
 // The conversion at format[0] == '%': flags, width and precision skipped.
-bool ReadSpec(const char* format, Spec* spec) {
+bool ReadDirective(const char* format, Directive* directive) {
     size_t i = 1;
     while (format[i] != '\0' && strchr("-+ #0", format[i]) != nullptr) {
         ++i;
@@ -29,26 +29,26 @@ bool ReadSpec(const char* format, Spec* spec) {
     }
     switch (format[i]) {
         case 's':
-            spec->conversion = Conversion::Text;
+            directive->conversion = Conversion::Text;
             break;
         case 'd':
         case 'i':
-            spec->conversion = Conversion::Signed;
+            directive->conversion = Conversion::Signed;
             break;
         case 'u':
-            spec->conversion = Conversion::Unsigned;
+            directive->conversion = Conversion::Unsigned;
             break;
         case 'x':
         case 'X':
-            spec->conversion = Conversion::Hex;
+            directive->conversion = Conversion::Hex;
             break;
         case '%':
-            spec->conversion = Conversion::Percent;
+            directive->conversion = Conversion::Percent;
             break;
         default:
             return false;
     }
-    spec->length = i + 1;
+    directive->length = i + 1;
     return true;
 }
 
@@ -76,12 +76,12 @@ struct Matcher {
                 ++position;
                 continue;
             }
-            Spec spec;
-            if (!ReadSpec(format, &spec)) {
+            Directive directive;
+            if (!ReadDirective(format, &directive)) {
                 return false;
             }
-            const char* rest = format + spec.length;
-            if (spec.conversion == Conversion::Percent) {
+            const char* rest = format + directive.length;
+            if (directive.conversion == Conversion::Percent) {
                 if (position >= text.size() || text[position] != '%') {
                     return false;
                 }
@@ -91,7 +91,7 @@ struct Matcher {
             }
             size_t slot = values->size();
             values->emplace_back();
-            if (spec.conversion == Conversion::Text) {
+            if (directive.conversion == Conversion::Text) {
                 // The shortest text that lets the rest match; a last one
                 // without a line end takes the rest of the line.
                 size_t first = rest == formatEnd && !wholeLine ? text.size() : position;
@@ -109,14 +109,17 @@ struct Matcher {
                 return false;
             }
             size_t stop = position;
-            while (spec.conversion != Conversion::Hex && stop < text.size() && text[stop] == ' ') {
+            while (directive.conversion != Conversion::Hex && stop < text.size() &&
+                   text[stop] == ' ') {
                 ++stop;  // a width pads with blanks
             }
-            if (spec.conversion == Conversion::Signed && stop < text.size() && text[stop] == '-') {
+            if (directive.conversion == Conversion::Signed && stop < text.size() &&
+                text[stop] == '-') {
                 ++stop;
             }
             size_t digits = stop;
-            while (stop < text.size() && IsDigit(text[stop], spec.conversion == Conversion::Hex)) {
+            while (stop < text.size() &&
+                   IsDigit(text[stop], directive.conversion == Conversion::Hex)) {
                 ++stop;
             }
             if (stop == digits) {
@@ -152,11 +155,11 @@ bool LiteralsInOrder(const char* format, size_t length, const std::string& text,
     size_t i = 0;
     while (i < length) {
         if (format[i] == '%') {
-            Spec spec;
-            if (!ReadSpec(format + i, &spec)) {
+            Directive directive;
+            if (!ReadDirective(format + i, &directive)) {
                 return false;
             }
-            i += spec.length;
+            i += directive.length;
             continue;
         }
         size_t next = i;
