@@ -229,10 +229,7 @@ def show_monitor_with_its_file(prefix, package):
     keeps every device of the class from starting). With the file in the
     drivers folder, a second installation adds it."""
     heading("The bandwidth monitor once its driver file is there")
-    drivers = os.path.join(prefix.system32, "drivers")
-    os.makedirs(drivers, exist_ok=True)
-    with open(os.path.join(drivers, "ZKUSBSta.sys"), "wb") as f:
-        f.write(b"MZ")
+    prefix.put_driver_file("ZKUSBSta.sys")
     print("C:\\windows\\system32\\drivers\\ZKUSBSta.sys put in place; installing again")
     result = prefix.harness(package + "\\zkcamera.inf", windows_version=WINDOWS_VERSION,
                             extra=["--name", DEVICE_NAME])

@@ -81,7 +81,6 @@ rm -f dist/zkcoinst-*.zip dist/SHA256SUMS
 zip=dist/zkcoinst-$version.zip
 python3 scripts/release_zip.py "$stage" "$zip"
 python3 tests/release/check_version.py "$version" build/release-x64/generated/core/core/version_info.h \
-  CHANGELOG.md --dll "$stage/x86/zkcoinst.dll" --dll "$stage/x64/zkcoinst.dll" --zip "$zip" |
-  sed 's/:.*//' 
+  CHANGELOG.md --dll "$stage/x86/zkcoinst.dll" --dll "$stage/x64/zkcoinst.dll" --zip "$zip"
 (cd dist && sha256sum "zkcoinst-$version.zip" > SHA256SUMS)
 cat dist/SHA256SUMS

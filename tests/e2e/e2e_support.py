@@ -211,6 +211,16 @@ class Prefix:
     def system32(self):
         return self.unix("C:\\windows\\system32")
 
+    def put_driver_file(self, name):
+        """Puts a stand-in driver file (its first bytes only) in
+        C:\\windows\\system32\\drivers; returns its host path."""
+        drivers = os.path.join(self.system32, "drivers")
+        os.makedirs(drivers, exist_ok=True)
+        path = os.path.join(drivers, name)
+        with open(path, "wb") as f:
+            f.write(b"MZ")
+        return path
+
     # -- running ----------------------------------------------------------
     def run(self, args, cwd=None, extra_env=None, timeout=300):
         """Runs ARGS under Wine; output goes through files, never a pipe."""

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/bounded_text.h"
+#include "common/guid_text.h"
 #include "common/win_handles.h"
 #include "core/dif_codes.h"
 
@@ -29,14 +30,6 @@ double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(to.QuadPart - from.QuadPart) /
            static_cast<double>(frequency.QuadPart);
-}
-
-std::string GuidText(const GUID& guid) {
-    char text[40];
-    (void)snprintf(text, sizeof(text), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                   guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
-                   guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-    return text;
 }
 
 std::string Win32Failure(const char* what) {
@@ -391,7 +384,7 @@ bool RegisterClassCoInstaller(const std::string& setupClass, const std::string& 
     std::string value = entry;
     value.push_back('\0');
     value.push_back('\0');
-    return RegSetValueExA(key.Get(), GuidText(guid).c_str(), 0, REG_MULTI_SZ,
+    return RegSetValueExA(key.Get(), zk::GuidText(guid).c_str(), 0, REG_MULTI_SZ,
                           reinterpret_cast<const BYTE*>(value.data()),
                           static_cast<DWORD>(value.size())) == ERROR_SUCCESS;
 }
@@ -406,6 +399,6 @@ bool UnregisterClassCoInstaller(const std::string& setupClass) {
         ERROR_SUCCESS) {
         return true;
     }
-    LONG status = RegDeleteValueA(key.Get(), GuidText(guid).c_str());
+    LONG status = RegDeleteValueA(key.Get(), zk::GuidText(guid).c_str());
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }

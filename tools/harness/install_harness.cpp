@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
     }
     if (!options.infPath.empty()) {
         char fullInf[MAX_PATH];
-        if (GetFullPathNameA(options.infPath.c_str(), MAX_PATH, fullInf, nullptr) == 0) {
+        DWORD length = GetFullPathNameA(options.infPath.c_str(), MAX_PATH, fullInf, nullptr);
+        if (length == 0 || length >= MAX_PATH) {
             (void)fprintf(stderr, "install_harness: bad INF path %s\n", options.infPath.c_str());
             return 1;
         }

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 #include "common/bounded_text.h"
+#include "common/guid_text.h"
 #include "common/list_value_type.h"
 #include "common/win_handles.h"
 #include "driverstack/multi_string.h"
@@ -22,30 +22,21 @@ const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
 void Report(RemovalReport* report, bool failed, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// A line of the report, sized to its text.
+// A line of the report. Its parts are registry names (a class GUID, a device
+// instance path, a service), so a line never comes near the bound; one that
+// would is reported as a failure rather than cut.
 // NOLINTNEXTLINE(cert-dcl50-cpp): printf-style on purpose, checked by -Wformat.
 void Report(RemovalReport* report, bool failed, const char* format, ...) {
+    zk::FixedText<1024> line;
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = vsnprintf(nullptr, 0, format, args);
+    bool fits = zk::FormatTextV(line.data(), line.capacity(), format, args);
     va_end(args);
-    std::string line(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
-    if (length > 0) {
-        (void)vsnprintf(&line[0], line.size(), format, again);
+    if (!fits) {
+        report->push_back(RemovalLine{std::string("A report line is too long: ") + format, true});
+        return;
     }
-    va_end(again);
-    line.resize(line.size() - 1);
-    report->push_back(RemovalLine{line, failed});
-}
-
-std::string GuidText(const GUID& guid) {
-    char text[40];
-    (void)snprintf(text, sizeof(text), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                   guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
-                   guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-    return text;
+    report->push_back(RemovalLine{line.c_str(), failed});
 }
 
 // The value's bytes and type, read whole; the status of the read.
@@ -177,7 +168,7 @@ LONG DeleteKeyTree(HKEY parent, const char* name) {
 
 void RemoveFromClassList(const ClassFilterEntry& row, RemovalReport* report) {
     const char* valueName = row.isLowerFilter ? "LowerFilters" : "UpperFilters";
-    std::string guid = GuidText(row.classGuid);
+    std::string guid = zk::GuidText(row.classGuid).c_str();
     std::string path = std::string(kClassKey) + "\\" + guid;
     zk::UniqueRegKey key;
     LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0,

@@ -66,10 +66,7 @@ class DriverStackInstallation(PrefixTestCase):
         result = self.prefix.run(["sc", "create", "zkusbsta", "type=", "kernel",
                                   "binPath=", "system32\\drivers\\zkusbsta.sys"])
         self.assertEqual(0, result.returncode, result.stdout + result.stderr)
-        drivers = os.path.join(self.prefix.system32, "drivers")
-        os.makedirs(drivers, exist_ok=True)
-        with open(os.path.join(drivers, "zkusbsta.sys"), "wb") as f:
-            f.write(b"MZ")
+        self.prefix.put_driver_file("zkusbsta.sys")
         self.prefix.reg_add(IMAGE_KEY, "LowerFilters", "REG_MULTI_SZ", "ksthunk\\0zkusbsta")
         log = self.install("winxp")
         self.assertEqual("ksthunk\\0zkusbsta", self.prefix.reg_query(IMAGE_KEY, "LowerFilters"))
@@ -77,10 +74,7 @@ class DriverStackInstallation(PrefixTestCase):
 
     def test_the_monitor_joins_the_lower_filters_of_both_classes_windows_ships(self):
         add_shipped_class_keys(self.prefix)
-        drivers = os.path.join(self.prefix.system32, "drivers")
-        os.makedirs(drivers, exist_ok=True)
-        with open(os.path.join(drivers, "ZKUSBSta.sys"), "wb") as f:
-            f.write(b"MZ")
+        self.prefix.put_driver_file("ZKUSBSta.sys")
         log = self.install("win7")
         self.assertNotIn("WARNING: RegisterROVudevidNT", log)
         for guid in (IMAGE_CLASS, MEDIA_CLASS):

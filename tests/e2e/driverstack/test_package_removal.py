@@ -35,11 +35,8 @@ class PackageRemoval(PrefixTestCase):
         self.prefix.reg_add(CLASS_KEY + VOLUME_CLASS, "UpperFilters", "REG_MULTI_SZ", "volsnap")
         self.prefix.reg_add(CLASS_KEY + USB_CLASS, "UpperFilters", "REG_MULTI_SZ",
                             "usbflt\\0zkother")
-        drivers = os.path.join(self.prefix.system32, "drivers")
-        os.makedirs(drivers, exist_ok=True)
-        for name in ("ZKUSBSta.sys", "ZkClsUpr.sys"):
-            with open(os.path.join(drivers, name), "wb") as f:
-                f.write(b"MZ")
+        monitor = self.prefix.put_driver_file("ZKUSBSta.sys")
+        storage = self.prefix.put_driver_file("ZkClsUpr.sys")
         # Windows 2000 with 99,DisableUnsafeDialog installs the storage filter too.
         with open(self.prefix.system32 + "/zkcoinst.ini", "w", newline="") as f:
             f.write("[CamInstall]\r\n99,DisableUnsafeDialog\r\n")
@@ -65,10 +62,10 @@ class PackageRemoval(PrefixTestCase):
         # Nothing names the monitor any more: its service and file go. The
         # storage filter is still named by a device's own list: both stay.
         self.assertIsNone(self.prefix.reg_query(CONTROL + "Services\\ZKUSBSta", "ImagePath"))
-        self.assertFalse(os.path.exists(os.path.join(drivers, "ZKUSBSta.sys")))
+        self.assertFalse(os.path.exists(monitor))
         self.assertEqual("system32\\drivers\\ZkClsUpr.sys",
                          self.prefix.reg_query(CONTROL + "Services\\ZkClsUpr", "ImagePath"))
-        self.assertTrue(os.path.exists(os.path.join(drivers, "ZkClsUpr.sys")))
+        self.assertTrue(os.path.exists(storage))
         self.assertIn("service zkclsupr and zkclsupr.sys: kept; the upperfilters of device "
                       "root\\zktestvolume\\0000 names it.", removal.stdout.lower())
 

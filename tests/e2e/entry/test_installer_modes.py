@@ -65,10 +65,7 @@ class InstallerModes(PrefixTestCase):
 
     def with_monitor_driver(self):
         add_shipped_class_keys(self.prefix)
-        drivers = os.path.join(self.prefix.system32, "drivers")
-        os.makedirs(drivers, exist_ok=True)
-        with open(os.path.join(drivers, "ZKUSBSta.sys"), "wb") as f:
-            f.write(b"MZ")
+        self.prefix.put_driver_file("ZKUSBSta.sys")
 
     def test_windows_8_finishes_the_installation_in_a_later_process(self):
         self.control_file("[KESTR.DevType]\r\nVideo=1\r\n")

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "common/bounded_text.h"
+#include "common/guid_text.h"
 #include "core/device_context.h"
 
 namespace zktest {
@@ -23,14 +24,6 @@ std::string ClassName(const GUID& guid) {
         return "MEDIA";
     }
     return "Ports";
-}
-
-std::string GuidText(const GUID& guid) {
-    char text[40];
-    (void)snprintf(text, sizeof(text), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                   guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
-                   guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-    return text;
 }
 
 // The stub that the build made, as a Windows path.
@@ -55,7 +48,8 @@ TestDevice::TestDevice(const GUID& classGuid, const std::vector<std::string>& ha
                        const TestInf& inf)
     : folder_("launch_device") {
     std::string text = "[Version]\r\nSignature=\"$WINDOWS NT$\"\r\nClass=" + ClassName(classGuid) +
-                       "\r\nClassGuid=" + GuidText(classGuid) + "\r\nProvider=%Mfg%\r\n";
+                       "\r\nClassGuid=" + zk::GuidText(classGuid).c_str() +
+                       "\r\nProvider=%Mfg%\r\n";
     if (inf.withDriverVer) {
         text += "DriverVer=" + inf.driverVer + "\r\n";
     }

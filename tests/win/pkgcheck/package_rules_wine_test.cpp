@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/guid_text.h"
 #include "common/win_handles.h"
 #include "destination_check.h"
 #include "inf_reader.h"
@@ -237,13 +238,8 @@ TEST(PackageRulesAgainstSetupApi, VersionNamesTheClassAndCatalogSetupApiReads) {
         EXPECT_STREQ(
             className,
             zk::pkgcheck::InfLineText(*zk::pkgcheck::FindInfLine(*section, "Class")).c_str());
-        char guidText[40];
-        snprintf(guidText, sizeof(guidText), "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                 static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
-                 guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
-                 guid.Data4[6], guid.Data4[7]);
         EXPECT_STRCASEEQ(
-            guidText,
+            zk::GuidText(guid).c_str(),
             zk::pkgcheck::InfLineText(*zk::pkgcheck::FindInfLine(*section, "ClassGuid")).c_str());
 
         // Wine reads only the undecorated CatalogFile; Windows, and the
